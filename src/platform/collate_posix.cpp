@@ -1,0 +1,69 @@
+// Locale-aware, case-insensitive text ordering through ICU: the user's
+// collation at secondary strength (accents count, case does not), root
+// collation when the locale is C or POSIX. Text is Windows-1252.
+#include <unicode/ucol.h>
+#include <unicode/uloc.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "platform/posix_parts.h"
+#include "platform/text_1252.h"
+
+namespace quorbel::posix {
+
+namespace {
+
+std::string UserLocale() {
+  for (const char* var : {"LC_ALL", "LC_COLLATE", "LANG"}) {
+    const char* value = std::getenv(var);
+    if (value != nullptr && *value != '\0') {
+      std::string_view v(value);
+      if (v == "C" || v == "POSIX" || v.starts_with("C.")) return "";  // root
+      return std::string(v.substr(0, v.find_first_of(".@")));
+    }
+  }
+  return "";
+}
+
+UCollator* Collator() {
+  static UCollator* collator = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* c = ucol_open(UserLocale().c_str(), &status);
+    if (U_FAILURE(status)) {
+      status = U_ZERO_ERROR;
+      c = ucol_open("", &status);
+    }
+    ucol_setStrength(c, UCOL_SECONDARY);
+    return c;
+  }();
+  return collator;
+}
+
+}  // namespace
+
+int CompareText(const std::string& a, const std::string& b) {
+  std::u16string ua = Cp1252ToUtf16(a), ub = Cp1252ToUtf16(b);
+  return int(ucol_strcoll(Collator(), reinterpret_cast<const UChar*>(ua.data()),
+                          int32_t(ua.size()), reinterpret_cast<const UChar*>(ub.data()),
+                          int32_t(ub.size())));
+}
+
+std::string SortKey(const std::string& text) {
+  std::u16string u = Cp1252ToUtf16(text);
+  const UChar* src = reinterpret_cast<const UChar*>(u.data());
+  std::string key(u.size() * 4 + 16, '\0');
+  int32_t n = ucol_getSortKey(Collator(), src, int32_t(u.size()),
+                              reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
+  if (n > int32_t(key.size())) {
+    key.resize(size_t(n));
+    n = ucol_getSortKey(Collator(), src, int32_t(u.size()),
+                        reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
+  }
+  key.resize(n > 0 ? size_t(n - 1) : 0);  // drop the closing zero
+  return key;
+}
+
+}  // namespace quorbel::posix

@@ -1,0 +1,219 @@
+// The platform layer: everything the engine needs from the operating system.
+//
+// The engine never includes <windows.h> or POSIX headers; it talks to the
+// system only through this interface. There is one implementation per OS
+// (env_win32.cpp, env_posix.cpp); Env::Default() returns the one built in.
+// Tests may wrap it (EnvWrapper) to inject a fixed clock or failing calls.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorbel {
+
+// The host's window handle: HWND on Windows, an opaque pointer on Linux.
+using WindowHandle = void*;
+
+#ifdef _WIN32
+inline constexpr char kPathDelim = '\\';
+#else
+inline constexpr char kPathDelim = '/';
+#endif
+
+// Attribute bits of a directory entry, as the Windows file system gives them.
+namespace attr {
+inline constexpr uint32_t kReadOnly = 0x01;
+inline constexpr uint32_t kHidden = 0x02;
+inline constexpr uint32_t kSystem = 0x04;
+inline constexpr uint32_t kVolumeLabel = 0x08;
+inline constexpr uint32_t kDirectory = 0x10;
+inline constexpr uint32_t kArchive = 0x20;
+}  // namespace attr
+
+struct DirEntry {
+  std::string name;
+  uint32_t attributes = 0;
+};
+
+// One open directory listing; yields the entries in the system's order.
+class DirListing {
+ public:
+  virtual ~DirListing() = default;
+  virtual bool Next(DirEntry* entry) = 0;
+};
+
+// Local calendar time, taken once per generation run.
+struct LocalTime {
+  int year = 0, month = 0, day = 0;  // month 1..12
+  int hour = 0, minute = 0, second = 0;
+  int weekday = 0;  // 0 = Sunday
+};
+
+// Callbacks of the native progress window into its owner.
+class ProgressWindowEvents {
+ public:
+  virtual ~ProgressWindowEvents() = default;
+  virtual void AbortClicked() = 0;
+};
+
+// The native side of the progress window: a real dialog on Windows, a
+// state-only stand-in where there is no display.
+class NativeProgressWindow {
+ public:
+  virtual ~NativeProgressWindow() = default;
+  virtual void SetVisible(bool visible) = 0;
+  virtual bool IsVisible() const = 0;
+  virtual bool IsActive() const = 0;
+  virtual void SetStatusText(const std::string& text) = 0;
+  virtual void SetProgressRange(int32_t minimum, int32_t maximum) = 0;
+  virtual void SetProgressPosition(int32_t position) = 0;
+  // Presses the Abort button as a user would (tests and the headless build).
+  virtual void ClickAbort() = 0;
+};
+
+// A library loaded at run time.
+class DynamicLibrary {
+ public:
+  virtual ~DynamicLibrary() = default;
+  virtual void* Symbol(const char* name) = 0;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The implementation for this operating system; never deleted.
+  static Env* Default();
+
+  // --- files and directories ----------------------------------------------
+  virtual bool FileExists(const std::string& path) = 0;  // a file, not a directory
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // Renames; refuses when a file of the new name exists.
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  // Puts `from` in place of `to` in one step, replacing an existing `to`.
+  virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+  // Opens a file as fopen() does, with the system's single-byte file names.
+  virtual std::FILE* OpenFile(const std::string& path, const char* mode) = 0;
+  // Size of an existing file in bytes, -1 when it cannot be opened.
+  virtual int64_t FileSize(const std::string& path) = 0;
+  // Modification time of a file as a DOS date (high word) and time (low word).
+  virtual bool FileDosTime(const std::string& path, uint32_t* dos_date_time) = 0;
+  // Lists `directory` (given without a trailing delimiter); null when it
+  // cannot be listed. The special entries "." and ".." may be returned.
+  virtual std::unique_ptr<DirListing> ListDirectory(const std::string& directory) = 0;
+  // An identity of a directory that is the same for every path reaching it
+  // (device and inode on POSIX); empty when the system offers none, in which
+  // case the walk cannot loop through links anyway.
+  virtual std::string DirectoryIdentity(const std::string& directory) = 0;
+
+  // --- profile (INI) files ------------------------------------------------
+  // Key names of a section in file order; empty when the section is missing.
+  virtual std::vector<std::string> ProfileKeys(const std::string& path,
+                                               const std::string& section) = 0;
+  // One value (at most 2047 characters) or `fallback` when the key is missing.
+  virtual std::string ProfileString(const std::string& path, const std::string& section,
+                                    const std::string& key, const std::string& fallback) = 0;
+
+  // --- text ordering ------------------------------------------------------
+  // The user's locale comparison ignoring case: <0, 0, >0.
+  virtual int CompareText(const std::string& a, const std::string& b) = 0;
+  // A key whose byte order (memcmp) equals the order of CompareText.
+  virtual std::string SortKey(const std::string& text) = 0;
+
+  // --- time ---------------------------------------------------------------
+  virtual LocalTime Now() = 0;
+
+  // --- windows and messages -----------------------------------------------
+  // Processes every message waiting for the calling thread, then returns.
+  virtual void PumpMessages() = 0;
+  virtual std::unique_ptr<NativeProgressWindow> CreateProgressWindow(
+      WindowHandle parent, ProgressWindowEvents* events) = 0;
+
+  // --- run-time libraries -------------------------------------------------
+  // Loads a library by path or by bare name (system search); null on failure.
+  // System error dialogs stay off while loading.
+  virtual std::unique_ptr<DynamicLibrary> LoadLibrary(const std::string& name_or_path) = 0;
+
+  // --- places -------------------------------------------------------------
+  // Directory used for the dump when no working directory is set, with a
+  // trailing delimiter.
+  virtual std::string FallbackDirectory() = 0;
+
+  // The executable of the program this system opens files of the extension
+  // (with its leading dot) with; nullopt when none is registered.
+  virtual std::optional<std::string> PlayerForExtension(const std::string& extension) = 0;
+};
+
+// Forwards every call to another Env; tests override what they need.
+class EnvWrapper : public Env {
+ public:
+  explicit EnvWrapper(Env* target) : target_(target) {}
+  Env* target() const { return target_; }
+
+  bool FileExists(const std::string& p) override { return target_->FileExists(p); }
+  bool DirectoryExists(const std::string& p) override { return target_->DirectoryExists(p); }
+  bool RemoveFile(const std::string& p) override { return target_->RemoveFile(p); }
+  bool RenameFile(const std::string& f, const std::string& t) override {
+    return target_->RenameFile(f, t);
+  }
+  bool ReplaceFile(const std::string& f, const std::string& t) override {
+    return target_->ReplaceFile(f, t);
+  }
+  std::FILE* OpenFile(const std::string& p, const char* m) override {
+    return target_->OpenFile(p, m);
+  }
+  int64_t FileSize(const std::string& p) override { return target_->FileSize(p); }
+  bool FileDosTime(const std::string& p, uint32_t* t) override {
+    return target_->FileDosTime(p, t);
+  }
+  std::unique_ptr<DirListing> ListDirectory(const std::string& d) override {
+    return target_->ListDirectory(d);
+  }
+  std::string DirectoryIdentity(const std::string& d) override {
+    return target_->DirectoryIdentity(d);
+  }
+  std::vector<std::string> ProfileKeys(const std::string& p, const std::string& s) override {
+    return target_->ProfileKeys(p, s);
+  }
+  std::string ProfileString(const std::string& p, const std::string& s, const std::string& k,
+                            const std::string& f) override {
+    return target_->ProfileString(p, s, k, f);
+  }
+  int CompareText(const std::string& a, const std::string& b) override {
+    return target_->CompareText(a, b);
+  }
+  std::string SortKey(const std::string& t) override { return target_->SortKey(t); }
+  LocalTime Now() override { return target_->Now(); }
+  void PumpMessages() override { target_->PumpMessages(); }
+  std::unique_ptr<NativeProgressWindow> CreateProgressWindow(WindowHandle p,
+                                                             ProgressWindowEvents* e) override {
+    return target_->CreateProgressWindow(p, e);
+  }
+  std::unique_ptr<DynamicLibrary> LoadLibrary(const std::string& n) override {
+    return target_->LoadLibrary(n);
+  }
+  std::string FallbackDirectory() override { return target_->FallbackDirectory(); }
+  std::optional<std::string> PlayerForExtension(const std::string& e) override {
+    return target_->PlayerForExtension(e);
+  }
+
+ private:
+  Env* target_;
+};
+
+// The Env the library uses. Tests may install another one; nullptr restores
+// the default.
+Env* CurrentEnv();
+void SetEnvForTesting(Env* env);
+
+// The message pump that the Linux host installs (quorbel_set_message_pump);
+// the POSIX Env calls it wherever the library pumps.
+void SetHostMessagePump(void (*pump)(void* context), void* context);
+
+}  // namespace quorbel

@@ -1,0 +1,198 @@
+// The POSIX implementation of the platform layer (the Linux build).
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/env.h"
+#include "platform/posix_parts.h"
+
+namespace quorbel {
+
+namespace {
+
+void (*g_host_pump)(void*) = nullptr;
+void* g_host_pump_context = nullptr;
+
+class PosixDirListing : public DirListing {
+ public:
+  explicit PosixDirListing(DIR* dir) : dir_(dir) {}
+  ~PosixDirListing() override { closedir(dir_); }
+
+  bool Next(DirEntry* entry) override {
+    struct dirent* d = readdir(dir_);
+    if (d == nullptr) return false;
+    entry->name = d->d_name;
+    entry->attributes = Attributes(d->d_name);
+    return true;
+  }
+
+ private:
+  // Maps what POSIX knows onto the Windows attribute bits: directories
+  // (also through links), hidden dot-names, read-only from the permissions.
+  uint32_t Attributes(const char* name) {
+    struct stat st;
+    uint32_t bits = 0;
+    if (fstatat(dirfd(dir_), name, &st, 0) != 0 &&
+        fstatat(dirfd(dir_), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      return attr::kArchive;
+    }
+    bits |= S_ISDIR(st.st_mode) ? attr::kDirectory : attr::kArchive;
+    if (name[0] == '.') bits |= attr::kHidden;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) bits |= attr::kReadOnly;
+    return bits;
+  }
+
+  DIR* dir_;
+};
+
+class PosixLibrary : public DynamicLibrary {
+ public:
+  explicit PosixLibrary(void* handle) : handle_(handle) {}
+  ~PosixLibrary() override { dlclose(handle_); }
+  void* Symbol(const char* name) override { return dlsym(handle_, name); }
+
+ private:
+  void* handle_;
+};
+
+bool StatIs(const std::string& path, mode_t kind) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == kind;
+}
+
+class PosixEnv : public Env {
+ public:
+  bool FileExists(const std::string& path) override { return StatIs(path, S_IFREG); }
+  bool DirectoryExists(const std::string& path) override { return StatIs(path, S_IFDIR); }
+  bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
+
+  bool RenameFile(const std::string& from, const std::string& to) override {
+#ifdef SYS_renameat2
+    constexpr unsigned kNoReplace = 1;  // RENAME_NOREPLACE
+    if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kNoReplace) == 0)
+      return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+    // File systems without renameat2: link refuses an existing target too.
+    if (link(from.c_str(), to.c_str()) != 0) return false;
+    return unlink(from.c_str()) == 0;
+  }
+
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    return rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  std::FILE* OpenFile(const std::string& path, const char* mode) override {
+    std::FILE* f = std::fopen(path.c_str(), mode);
+    if (f == nullptr) return nullptr;
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {  // Linux opens folders too
+      std::fclose(f);
+      errno = EISDIR;
+      return nullptr;
+    }
+    return f;
+  }
+
+  int64_t FileSize(const std::string& path) override {
+    int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) return -1;
+    struct stat st;
+    int64_t size = (fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode)) ? int64_t(st.st_size) : -1;
+    close(fd);
+    return size;
+  }
+
+  bool FileDosTime(const std::string& path, uint32_t* dos) override {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    struct tm t;
+    localtime_r(&st.st_mtime, &t);
+    int year = t.tm_year + 1900 < 1980 ? 1980 : t.tm_year + 1900;
+    uint32_t date = uint32_t((year - 1980) << 9 | (t.tm_mon + 1) << 5 | t.tm_mday);
+    uint32_t time = uint32_t(t.tm_hour << 11 | t.tm_min << 5 | t.tm_sec / 2);
+    *dos = date << 16 | time;
+    return true;
+  }
+
+  std::unique_ptr<DirListing> ListDirectory(const std::string& directory) override {
+    DIR* dir = opendir(directory.empty() ? "/" : directory.c_str());
+    if (dir == nullptr) return nullptr;
+    return std::make_unique<PosixDirListing>(dir);
+  }
+
+  std::string DirectoryIdentity(const std::string& directory) override {
+    struct stat st;
+    if (stat(directory.empty() ? "/" : directory.c_str(), &st) != 0) return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  }
+
+  std::vector<std::string> ProfileKeys(const std::string& path,
+                                       const std::string& section) override {
+    return posix::ProfileKeys(path, section);
+  }
+  std::string ProfileString(const std::string& path, const std::string& section,
+                            const std::string& key, const std::string& fallback) override {
+    return posix::ProfileString(path, section, key, fallback);
+  }
+
+  int CompareText(const std::string& a, const std::string& b) override {
+    return posix::CompareText(a, b);
+  }
+  std::string SortKey(const std::string& text) override { return posix::SortKey(text); }
+
+  LocalTime Now() override {
+    std::time_t now = std::time(nullptr);
+    struct tm t;
+    localtime_r(&now, &t);
+    return LocalTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
+                     t.tm_min,         t.tm_sec,     t.tm_wday};
+  }
+
+  void PumpMessages() override {
+    if (g_host_pump != nullptr) g_host_pump(g_host_pump_context);
+  }
+
+  std::unique_ptr<NativeProgressWindow> CreateProgressWindow(
+      WindowHandle, ProgressWindowEvents* events) override {
+    return posix::CreateHeadlessProgressWindow(events);
+  }
+
+  std::unique_ptr<DynamicLibrary> LoadLibrary(const std::string& name_or_path) override {
+    void* handle = dlopen(name_or_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return nullptr;
+    return std::make_unique<PosixLibrary>(handle);
+  }
+
+  std::string FallbackDirectory() override {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+    if (dir.back() != '/') dir += '/';
+    return dir;
+  }
+
+  std::optional<std::string> PlayerForExtension(const std::string& extension) override {
+    return posix::PlayerForExtension(extension);
+  }
+};
+
+}  // namespace
+
+Env* Env::Default() {
+  static PosixEnv* env = new PosixEnv;
+  return env;
+}
+
+void SetHostMessagePump(void (*pump)(void*), void* context) {
+  g_host_pump = pump;
+  g_host_pump_context = context;
+}
+
+}  // namespace quorbel

@@ -1,0 +1,24 @@
+// Pieces of the POSIX Env that live in files of their own.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+
+namespace quorbel::posix {
+
+std::vector<std::string> ProfileKeys(const std::string& path, const std::string& section);
+std::string ProfileString(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& fallback);
+
+int CompareText(const std::string& a, const std::string& b);
+std::string SortKey(const std::string& text);
+
+std::unique_ptr<NativeProgressWindow> CreateHeadlessProgressWindow(ProgressWindowEvents* events);
+
+std::optional<std::string> PlayerForExtension(const std::string& extension);
+
+}  // namespace quorbel::posix

@@ -1,0 +1,141 @@
+// The engine: the one object that holds all of the library's state.
+//
+// LoadDll constructs it and UnloadDll destroys it; every command works on
+// it through ZOQ_Quorbel. Its operations are spread over files by concern:
+//   quorbel_oob.cpp       construction, destruction, the small operations
+//   quorbel_config.cpp    reading the configuration file
+//   quorbel_progress.cpp  creating, showing and hiding the progress window
+//   quorbel_dump.cpp      the diagnostic dump
+//   quorbel_walk.cpp      counting: the drive and directory walk
+//   quorbel_order.cpp     the ordering files and their sort
+//   quorbel_squeeze.cpp   blank squeezing
+//   quorbel_generate.cpp  the generation run and the list file's layout
+//   quorbel_badfiles.cpp  the bad-file list
+//   quorbel_chart.cpp     the download chart
+//   quorbel_lookup.cpp    index search and find answering
+//   quorbel_compress.cpp  packing the list into its ZIP archive
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+#include "textfile.h"
+
+namespace quorbel {
+
+class TForm1;
+class TZipMaster;
+
+// An ordered list of single-byte strings; duplicates allowed.
+using TStringList = std::vector<std::string>;
+
+class TZOQ_Quorbel {
+ public:
+  explicit TZOQ_Quorbel(WindowHandle parent_window, Env* env = CurrentEnv());
+  virtual ~TZOQ_Quorbel();
+  TZOQ_Quorbel(const TZOQ_Quorbel&) = delete;
+  TZOQ_Quorbel& operator=(const TZOQ_Quorbel&) = delete;
+
+  Env& env() const { return *env_; }
+
+  // --- fields, in the order the dump shows them ---------------------------
+  bool fread = false;
+  bool fcompress = true;
+  bool frenamebadfiles = true;
+  bool finprogress = false;
+  bool fcounted = false;
+  bool fterminated = false;
+  int32_t fActFile = 0;
+  long double fmega = 0;
+  std::string fmethod;
+  std::string fgear;
+  std::string fnick;
+  std::string fname;
+  std::string fdirectory;
+  std::string fstandardfile;
+  std::string fhitnum;
+  TStringList fpreface;
+  TStringList fextension;
+  TStringList fdrive;
+  TextFile fbydirsfile;
+  TextFile fbyfilesfile;
+  int32_t fcount = 0;
+  TStringList fbadfiles;
+  TStringList fchart;
+  std::unique_ptr<TZipMaster> fZipMaster1;
+  std::string ferror;
+  std::unique_ptr<TForm1> form1;
+  WindowHandle fParentWindow = nullptr;
+
+  // --- small operations ---------------------------------------------------
+  // fdirectory := path, with the path delimiter appended when missing.
+  void SetDirectory(const std::string& path);
+  // Reads fcount, pumps messages once, returns the value read.
+  int32_t GetFileCount();
+  // Requests termination of whatever long operation runs.
+  void Stop();
+  // Processes the host's pending window messages once.
+  void PumpMessages() { env_->PumpMessages(); }
+
+  // --- configuration (quorbel_config.cpp) ---------------------------------
+  void ReadIniFile(const std::string& path);
+
+  // --- progress window (quorbel_progress.cpp) -----------------------------
+  void CreateProgressWindow();
+  void ShowProgressWindow();
+  void HideProgressWindow();
+  // The progress window's status text; creates the window when needed.
+  void SetStatusText(const std::string& text);
+
+  // --- diagnostic dump (quorbel_dump.cpp) ---------------------------------
+  bool WriteDump();
+
+  // --- counting (quorbel_walk.cpp, quorbel_order.cpp) ---------------------
+  bool CountFiles();
+  void WalkLevel(const TStringList& level);
+  static bool MatchExtension(const std::string& extension, const std::string& pattern);
+  void WriteOrderLine(const std::string& which, const std::string& line);
+  void SortOrderFile(const std::string& which);
+  void ReadOrderLine(const std::string& which, std::string* line);
+
+  // --- blank squeezing (quorbel_squeeze.cpp) ------------------------------
+  static std::string Squeeze(const std::string& text);
+
+  // --- generation run (quorbel_generate.cpp) ------------------------------
+  void GenerateList();
+
+  // --- bad file names (quorbel_badfiles.cpp) ------------------------------
+  int32_t BadFileCount() const;
+  std::string GetBadFile(int32_t index) const;
+
+  // --- download chart (quorbel_chart.cpp) ---------------------------------
+  bool UpdateChart();
+  static std::string ColonsToBlanks(const std::string& text);
+
+  // --- compression (quorbel_compress.cpp) ---------------------------------
+  std::string CompressList(bool show_progress);
+
+  // --- file names in the working directory --------------------------------
+  std::string WorkFile(const std::string& name) const { return fdirectory + name; }
+  std::string ListFile() const { return WorkFile(fname + "-mm.txt"); }
+  std::string IndexFile() const { return WorkFile(fname + "-mm.idx"); }
+  std::string ArchiveFile() const { return WorkFile(fname + "-mm.zip"); }
+
+ private:
+  Env* env_;
+
+  // Private helpers, one block per file that uses them.
+  // [walk]
+  // [generate]
+  // [chart]
+  // [lookup]
+  // [compress]
+};
+
+// The one engine; empty before LoadDll and after UnloadDll.
+extern TZOQ_Quorbel* ZOQ_Quorbel;
+
+}  // namespace quorbel

@@ -1,0 +1,15 @@
+// Player lookup.
+#include "command.h"
+#include "quorbel_oob.h"
+
+namespace quorbel {
+
+namespace {
+[[noreturn]] void NotBuilt(const char* what) {
+  throw ENotAvailable(std::string(what) + " is not built yet");
+}
+}  // namespace
+
+std::string PlayerReply(Env&, const std::string&) { NotBuilt("Player lookup"); }
+
+}  // namespace quorbel
