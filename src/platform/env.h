@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+// <windows.h> defines these as macros; the Env's methods keep their names.
+#undef LoadLibrary
+#undef ReplaceFile
+
 namespace quorbel {
 
 // The host's window handle: HWND on Windows, an opaque pointer on Linux.

@@ -1,0 +1,216 @@
+// The Win32 implementation of the platform layer (the Windows DLL).
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/env.h"
+#include "platform/win32_parts.h"
+
+namespace quorbel {
+
+namespace {
+
+constexpr DWORD kValueBuffer = 2048;     // a value: 2047 characters and the zero
+constexpr DWORD kKeyListBuffer = 16384;  // the key names of one section
+
+// GetPrivateProfileString looks a relative name up in the Windows folder;
+// the configuration file named by the script is meant relative to the
+// current folder, as the existence test before it sees it.
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH * 4];
+  DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return (n > 0 && n < sizeof full) ? std::string(full, n) : path;
+}
+
+class Win32DirListing : public DirListing {
+ public:
+  Win32DirListing(HANDLE handle, const WIN32_FIND_DATAA& first) : handle_(handle), data_(first) {}
+  ~Win32DirListing() override { FindClose(handle_); }
+
+  bool Next(DirEntry* entry) override {
+    if (!have_) {
+      if (!FindNextFileA(handle_, &data_)) return false;
+    }
+    have_ = false;
+    entry->name = data_.cFileName;
+    entry->attributes = data_.dwFileAttributes & 0x3F;
+    return true;
+  }
+
+ private:
+  HANDLE handle_;
+  WIN32_FIND_DATAA data_;
+  bool have_ = true;  // the first entry came with FindFirstFileA
+};
+
+class Win32Library : public DynamicLibrary {
+ public:
+  explicit Win32Library(HMODULE module) : module_(module) {}
+  ~Win32Library() override { FreeLibrary(module_); }
+  void* Symbol(const char* name) override {
+    return reinterpret_cast<void*>(GetProcAddress(module_, name));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+class Win32Env : public Env {
+ public:
+  bool FileExists(const std::string& path) override {
+    DWORD a = Attributes(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+  bool DirectoryExists(const std::string& path) override {
+    DWORD a = Attributes(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    return MoveFileA(from.c_str(), to.c_str()) != 0;  // refuses an existing target
+  }
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  }
+  std::FILE* OpenFile(const std::string& path, const char* mode) override {
+    return std::fopen(path.c_str(), mode);
+  }
+
+  int64_t FileSize(const std::string& path) override {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    LARGE_INTEGER size;
+    int64_t result = GetFileSizeEx(h, &size) ? int64_t(size.QuadPart) : -1;
+    CloseHandle(h);
+    return result;
+  }
+
+  bool FileDosTime(const std::string& path, uint32_t* dos) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    FILETIME local;
+    WORD date, time;
+    if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
+        !FileTimeToDosDateTime(&local, &date, &time)) {
+      return false;
+    }
+    *dos = uint32_t(date) << 16 | time;
+    return true;
+  }
+
+  std::unique_ptr<DirListing> ListDirectory(const std::string& directory) override {
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((directory + "\\*.*").c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<Win32DirListing>(h, data);
+  }
+
+  // Junctions can lead back into a folder already walked.
+  std::string DirectoryIdentity(const std::string& directory) override {
+    std::string path = directory.empty() ? "\\" : directory;
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    BY_HANDLE_FILE_INFORMATION info;
+    std::string id;
+    if (GetFileInformationByHandle(h, &info)) {
+      id = std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+           ":" + std::to_string(info.nFileIndexLow);
+    }
+    CloseHandle(h);
+    return id;
+  }
+
+  std::vector<std::string> ProfileKeys(const std::string& path,
+                                       const std::string& section) override {
+    std::vector<char> buffer(kKeyListBuffer);
+    DWORD n = GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer.data(), kKeyListBuffer,
+                                       FullPath(path).c_str());
+    std::vector<std::string> keys;
+    for (DWORD i = 0; i < n;) {
+      std::string key(buffer.data() + i);
+      i += DWORD(key.size()) + 1;
+      keys.push_back(std::move(key));
+    }
+    return keys;
+  }
+
+  std::string ProfileString(const std::string& path, const std::string& section,
+                            const std::string& key, const std::string& fallback) override {
+    char buffer[kValueBuffer];
+    DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), buffer,
+                                       kValueBuffer, FullPath(path).c_str());
+    return std::string(buffer, n);
+  }
+
+  int CompareText(const std::string& a, const std::string& b) override {
+    int r = CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), int(a.size()), b.data(),
+                           int(b.size()));
+    return r - CSTR_EQUAL;
+  }
+
+  std::string SortKey(const std::string& text) override {
+    if (text.empty()) return {};
+    int n = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.data(),
+                         int(text.size()), nullptr, 0);
+    std::string key(size_t(n > 0 ? n : 0), '\0');
+    if (n > 0) {
+      LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.data(),
+                   int(text.size()), key.data(), n);
+      while (!key.empty() && key.back() == '\0') key.pop_back();
+    }
+    return key;
+  }
+
+  LocalTime Now() override {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wDayOfWeek};
+  }
+
+  void PumpMessages() override {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(int(msg.wParam));  // leave it for the host's own loop
+        break;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+
+  std::unique_ptr<NativeProgressWindow> CreateProgressWindow(
+      WindowHandle parent, ProgressWindowEvents* events) override {
+    return win32::CreateProgressWindow(parent, events);
+  }
+
+  std::unique_ptr<DynamicLibrary> LoadLibrary(const std::string& name_or_path) override {
+    UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = ::LoadLibraryA(name_or_path.c_str());
+    SetErrorMode(old_mode);
+    if (module == nullptr) return nullptr;
+    return std::make_unique<Win32Library>(module);
+  }
+
+  std::string FallbackDirectory() override { return "c:\\"; }
+
+  std::optional<std::string> PlayerForExtension(const std::string& extension) override {
+    return win32::OpenCommandForExtension(extension);
+  }
+};
+
+}  // namespace
+
+Env* Env::Default() {
+  static Win32Env* env = new Win32Env;
+  return env;
+}
+
+void SetHostMessagePump(void (*)(void*), void*) {}  // Windows pumps its own queue
+
+}  // namespace quorbel
