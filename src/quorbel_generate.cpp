@@ -1,15 +1,325 @@
-// The generation run and the list file layout.
-#include "command.h"
+// The generation run: writes the list through "tmplist.tmp" one line at a
+// time, records and renames bad file names, puts the index and the list in
+// place and compresses the list when asked.
+#include <string>
+
+#include "failure.h"
+#include "mp3info.h"
+#include "quorbel_form.h"
+#include "quorbel_listformat.h"
 #include "quorbel_oob.h"
+#include "quorbel_text.h"
+#include "reply.h"
 
 namespace quorbel {
 
 namespace {
-[[noreturn]] void NotBuilt(const char* what) {
-  throw ENotAvailable(std::string(what) + " is not built yet");
+
+using listformat::Lines;
+
+constexpr const char* kTempList = "tmplist.tmp";
+constexpr const char* kByDirsFile = "bydirs.tmp";
+constexpr const char* kByFilesFile = "byfiles.tmp";
+constexpr const char* kByDirs = "bydirs";
+constexpr const char* kByFiles = "byfiles";
+constexpr const char* kByDirectoriesGear = "1";
+
+// Help context of a failed write, as the file system reports it.
+constexpr int32_t kWriteErrorContext = 101;
+
+std::string Count(int32_t n) { return std::to_string(n); }
+
+// One run of the list generation. The step number tells the internal-error
+// line how far the run got.
+class ListRun {
+ public:
+  explicit ListRun(TZOQ_Quorbel& engine) : e_(engine), env_(engine.env()) {}
+
+  // Leaves the outcome in ferror; unexpected failures escape to the caller.
+  void Run();
+  int step() const { return step_; }
+
+ private:
+  void WriteList();
+  void WriteEmptyList();
+  void WriteHeader(std::string_view preface_indent);
+  void WriteFiles(std::string line);
+  void WriteFile(TMP3Information& reader, const std::string& line);
+  std::string FullPath(const std::string& line) const;
+  void HandleBadFile(const std::string& path, TMP3Information& reader);
+  std::string FileLine(const std::string& path, TMP3Information& reader);
+  void WriteDirectoryHeader(const std::string& directory);
+  void CloseTempList();
+  void PutIndexInPlace();
+  bool PutListInPlace();
+  std::string FinalOutcome();
+
+  void WriteLines(const Lines& lines);
+  void RemoveIfExists(const std::string& path);
+  void Status(const std::string& text) { e_.SetStatusText(text); }
+  TForm1& Window();
+  void Terminated(int step);
+
+  TZOQ_Quorbel& e_;
+  Env& env_;
+  int step_ = 0;
+  bool by_dirs_ = true;
+  LocalTime time_{};
+  TextFile out_;
+  std::string last_directory_;
+};
+
+void ListRun::Run() {
+  e_.fterminated = false;  // a stop asked for before the run is forgotten
+  step_ = 1;
+  if (!e_.form1) e_.CreateProgressWindow();
+  step_ = 2;
+  if (!e_.fcounted) e_.CountFiles();  // a failure it leaves is replaced by the run's own outcome
+  e_.finprogress = true;
+  step_ = 3;
+  time_ = env_.Now();  // once: the list's name and its banner agree
+  e_.fname = listformat::ListBaseName(e_.fnick, time_);
+  step_ = 4;
+  if (e_.fcount == 0) return WriteEmptyList();
+  step_ = 5;
+  if (e_.fterminated) return Terminated(81);  // stopped while counting
+  WriteList();
 }
+
+void ListRun::WriteList() {
+  step_ = 6;
+  Status("Writing Header...");
+  Window().SetProgressMax(e_.fcount);
+  e_.fmega = 0;
+  step_ = 7;
+  RemoveIfExists(e_.WorkFile(kTempList));
+  step_ = 8;
+  e_.fbadfiles.clear();
+  step_ = 10;
+  if (!out_.Rewrite(env_, e_.WorkFile(kTempList))) {
+    step_ = 80;
+    Status("Cannot create tempfile!");
+    e_.ferror = reply::kNotFound;
+    return;
+  }
+  WriteHeader(listformat::kPrefaceIndent);
+  WriteLines(listformat::HeaderEndLines());
+  by_dirs_ = e_.fgear == kByDirectoriesGear;
+  std::string line;
+  e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, &line);
+  step_ = 16;
+  if (by_dirs_) WriteDirectoryHeader(listformat::DirectoryOf(line));
+  WriteFiles(line);
+  if (!e_.fterminated) {
+    step_ = 60;
+    Status("Writing footer...");
+    step_ = 61;
+    WriteLines(listformat::FooterLines(e_.fcount, e_.fmega));
+  }
+  step_ = 68;
+  const bool stopped = e_.fterminated;
+  if (stopped) {
+    out_.Close();  // the lines so far stay in "tmplist.tmp"
+  } else {
+    CloseTempList();
+  }
+  e_.fbydirsfile.Close();
+  e_.fbyfilesfile.Close();
+  step_ = 69;
+  if (stopped) return Terminated(79);
+  step_ = 70;
+  Status("Filelist done... Total " + Count(e_.fcount) + " filez ... generating indexfiles");
+  PutIndexInPlace();
+  if (!PutListInPlace()) {
+    step_ = 78;
+    Status("Done... Error renaming tempfile!");
+    e_.ferror = reply::kCannotCreate;
+    return;
+  }
+  step_ = 75;
+  Status("Filelist done... Total " + Count(e_.fcount) + " filez ... ");
+  step_ = 76;
+  e_.ferror = FinalOutcome();
+  step_ = 77;
+}
+
+// Without files: no status texts, no bad-file list change, and the
+// ordering files stay as the counting left them.
+void ListRun::WriteEmptyList() {
+  step_ = 82;
+  RemoveIfExists(e_.WorkFile(kTempList));
+  step_ = 83;
+  RemoveIfExists(e_.IndexFile());
+  step_ = 85;
+  if (!out_.Rewrite(env_, e_.WorkFile(kTempList))) {
+    step_ = 86;
+    e_.ferror = reply::kNotFound;
+    return;
+  }
+  WriteHeader(listformat::kEmptyListPrefaceIndent);
+  step_ = 89;
+  WriteLines(listformat::EmptyListTailLines());
+  step_ = 91;
+  CloseTempList();
+  if (!PutListInPlace()) {
+    e_.ferror = reply::kCannotCreate;
+    return;
+  }
+  step_ = 92;
+  e_.ferror = FinalOutcome();
+}
+
+void ListRun::WriteHeader(std::string_view preface_indent) {
+  step_ = 11;
+  WriteLines(listformat::HeaderLines(e_.fnick, e_.fstandardfile, time_));
+  step_ = 13;
+  WriteLines(listformat::PrefaceLines(e_.fpreface, preface_indent));
+  step_ = 15;
+}
+
+// One reader serves every file; the ordering file is read a line per file.
+void ListRun::WriteFiles(std::string line) {
+  step_ = 17;
+  TMP3Information reader(env_);
+  const int32_t count = e_.fcount;
+  for (int32_t i = 0; i < count; ++i) {
+    step_ = 18;
+    e_.fActFile = i;
+    e_.PumpMessages();  // a stop, the Abort button or other commands arrive here
+    if (e_.fterminated) break;
+    step_ = 19;
+    Status("Processing File " + Count(i) + " of " + Count(count) + " files.");
+    Window().SetProgressPosition(i);
+    WriteFile(reader, line);
+    e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, &line);
+  }
+}
+
+void ListRun::WriteFile(TMP3Information& reader, const std::string& line) {
+  step_ = 20;
+  const std::string path = FullPath(line);
+  reader.SetFileName(path);
+  step_ = 21;
+  if (listformat::HasDoubleBlank(line)) HandleBadFile(path, reader);
+  step_ = 23;
+  const std::string text = FileLine(path, reader);
+  step_ = 59;
+  out_.WriteLine(text);
+}
+
+// By directories the line is the path; by files it is the name, SEP and
+// the directory.
+std::string ListRun::FullPath(const std::string& line) const {
+  if (by_dirs_) return line;
+  const size_t sep = line.find(kSep);
+  if (sep == std::string::npos) return line;
+  return line.substr(sep + 1) + line.substr(0, sep);
+}
+
+void ListRun::HandleBadFile(const std::string& path, TMP3Information& reader) {
+  step_ = 22;
+  e_.fbadfiles.push_back(listformat::BadFileEntry(path));
+  if (!e_.frenamebadfiles) return;
+  step_ = 123;
+  // The rename never replaces another file; a refused one is not reported.
+  // The reader follows a renamed file so that its line still shows the
+  // MPEG data and the tag.
+  const std::string squeezed = TZOQ_Quorbel::Squeeze(path);
+  if (env_.RenameFile(path, squeezed)) reader.SetFileName(squeezed);
+}
+
+std::string ListRun::FileLine(const std::string& path, TMP3Information& reader) {
+  if (by_dirs_) {
+    step_ = 24;
+    const std::string directory = listformat::DirectoryOf(path);
+    if (directory != last_directory_) WriteDirectoryHeader(directory);
+  }
+  step_ = by_dirs_ ? 26 : 27;
+  std::string text = listformat::FileLineStart(e_.fnick, listformat::FileNameOf(path), e_.fmethod);
+  if (listformat::ShowsSize(e_.fmethod)) {
+    step_ = 30;
+    text += listformat::SizeText(reader.FileSize());
+  }
+  step_ = 39;
+  e_.fmega += reader.FileSize();
+  step_ = 40;
+  if (listformat::WantsMediaItems(path, e_.fmethod) && reader.ReadInformation()) {
+    step_ = 41;
+    text += listformat::HeaderItems(e_.fmethod, reader.Info);
+    step_ = 52;
+    text += listformat::TagItems(e_.fmethod, reader.Tag);
+  }
+  return text;
+}
+
+void ListRun::WriteDirectoryHeader(const std::string& directory) {
+  WriteLines(listformat::DirectoryHeaderLines(directory));
+  last_directory_ = directory;
+}
+
+// A list cut short by a full disk must not replace the previous one.
+void ListRun::CloseTempList() {
+  if (!out_.Close()) {
+    throw EInOutError("Disk full or write error on " + e_.WorkFile(kTempList),
+                      kWriteErrorContext);
+  }
+}
+
+void ListRun::PutIndexInPlace() {
+  step_ = 71;
+  RemoveIfExists(e_.IndexFile());
+  step_ = 72;
+  const std::string by_files = e_.WorkFile(kByFilesFile);
+  if (env_.FileExists(by_files)) env_.RenameFile(by_files, e_.IndexFile());  // failure ignored
+  RemoveIfExists(e_.WorkFile(kByDirsFile));
+}
+
+// The previous list stays in place until the new one replaces it in one step.
+bool ListRun::PutListInPlace() {
+  step_ = 74;
+  return env_.ReplaceFile(e_.WorkFile(kTempList), e_.ListFile());
+}
+
+std::string ListRun::FinalOutcome() {
+  return e_.fcompress ? e_.CompressList(true) : std::string(reply::kOk);
+}
+
+void ListRun::WriteLines(const Lines& lines) {
+  for (const std::string& line : lines) out_.WriteLine(line);
+}
+
+void ListRun::RemoveIfExists(const std::string& path) {
+  if (env_.FileExists(path)) env_.RemoveFile(path);
+}
+
+TForm1& ListRun::Window() {
+  if (!e_.form1) e_.CreateProgressWindow();
+  return *e_.form1;
+}
+
+void ListRun::Terminated(int step) {
+  step_ = step;
+  Status("Terminated!");
+  e_.ferror = reply::kTerminated;
+}
+
+// The run's internal-error text: the failure and the step it was raised in.
+std::string RunFailureText(const FailureInfo& failure, int step) {
+  return reply::InternalErrorHead(failure) + ">\" in Line: \"" + std::to_string(step) + "\" - " +
+         std::string(reply::kPleaseReport);
+}
+
 }  // namespace
 
-void TZOQ_Quorbel::GenerateList() { NotBuilt("The generation run"); }
+void TZOQ_Quorbel::GenerateList() {
+  ListRun run(*this);
+  try {
+    run.Run();
+  } catch (...) {
+    ferror = RunFailureText(DescribeCurrentFailure(), run.step());
+  }
+  finprogress = false;  // [93]
+  fcounted = false;
+}
 
 }  // namespace quorbel
