@@ -1,0 +1,68 @@
+#include "library.h"
+
+#include <dlfcn.h>
+
+#include <cctype>
+#include <vector>
+
+namespace host {
+
+namespace {
+// The IRC client's buffers are larger than any reply (900 characters and
+// the zero); an argument may need more.
+constexpr size_t kBufferSize = 4096;
+constexpr int kQuitCode = 1;  // UnloadDll's code when the host exits
+constexpr int kShowFlag = 1;
+}  // namespace
+
+int Reply::Code() const {
+  if (data.size() < 3) return 0;
+  for (int i = 0; i < 3; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(data[size_t(i)]))) return 0;
+  }
+  return std::stoi(data.substr(0, 3));
+}
+
+std::unique_ptr<Library> Library::Open(const std::string& path, std::string* error) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    *error = dlerror();
+    return nullptr;
+  }
+  std::unique_ptr<Library> library(new Library(handle));
+  auto load = reinterpret_cast<QuorbelLoadDll>(library->Symbol("LoadDll"));
+  if (load == nullptr || !library->Has("UnloadDll")) {
+    *error = path + " is not the quorbel library (LoadDll or UnloadDll missing)";
+    return nullptr;
+  }
+  load(&library->load_info_);
+  return library;
+}
+
+Library::~Library() {
+  // UnloadDll pumps once more; the pump's owner may be gone by now.
+  SetMessagePump(nullptr, nullptr);
+  if (auto unload = reinterpret_cast<QuorbelUnloadDll>(Symbol("UnloadDll"))) unload(kQuitCode);
+  dlclose(handle_);
+}
+
+void* Library::Symbol(const std::string& name) const { return dlsym(handle_, name.c_str()); }
+
+bool Library::Has(const std::string& command) const { return Symbol(command) != nullptr; }
+
+Reply Library::Call(const std::string& command, const std::string& argument) {
+  auto function = reinterpret_cast<QuorbelCommand>(Symbol(command));
+  if (function == nullptr) return {};
+  std::vector<char> data(std::max(kBufferSize, argument.size() + 1), '\0');
+  std::vector<char> parms(kBufferSize, '\0');
+  argument.copy(data.data(), argument.size());
+  function(nullptr, nullptr, data.data(), parms.data(), kShowFlag, 0);
+  return {data.data(), parms.data()};
+}
+
+void Library::SetMessagePump(void (*pump)(void*), void* context) {
+  using SetPump = void (*)(void (*)(void*), void*);
+  if (auto set = reinterpret_cast<SetPump>(Symbol("quorbel_set_message_pump"))) set(pump, context);
+}
+
+}  // namespace host

@@ -1,0 +1,101 @@
+#include "progress.h"
+
+#include <csignal>
+#include <cstdio>
+
+namespace host {
+
+namespace {
+
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+constexpr int kBarWidth = 30;
+
+volatile std::sig_atomic_t g_interrupts = 0;
+
+// The first Ctrl-C asks the running operation to stop; a second one ends
+// the host the usual way.
+void OnInterrupt(int) {
+  g_interrupts = g_interrupts + 1;
+  std::signal(SIGINT, SIG_DFL);
+}
+
+int Number(const Reply& reply) {
+  const size_t blank = reply.data.rfind(' ');
+  if (!reply.Ok() || blank == std::string::npos) return 0;
+  try {
+    return std::stoi(reply.data.substr(blank + 1));
+  } catch (...) {
+    return 0;
+  }
+}
+
+std::string Bar(int done, int total) {
+  const int filled = total > 0 ? int(int64_t(done) * kBarWidth / total) : 0;
+  return "[" + std::string(size_t(filled), '#') + std::string(size_t(kBarWidth - filled), '-') + "]";
+}
+
+}  // namespace
+
+Progress::Progress(Library& library, bool draw) : library_(library), draw_(draw) {
+  std::signal(SIGINT, OnInterrupt);
+  library_.SetMessagePump(&Progress::Pump, this);
+}
+
+Progress::~Progress() {
+  library_.SetMessagePump(nullptr, nullptr);
+  Clear();
+  std::signal(SIGINT, SIG_DFL);
+}
+
+bool Progress::Interrupted() { return g_interrupts > 0; }
+
+void Progress::SetPhase(Phase phase) {
+  phase_ = phase;
+  last_files_ = -1;
+  if (phase == Phase::kIdle) Clear();
+}
+
+void Progress::Pump(void* self) { static_cast<Progress*>(self)->OnPump(); }
+
+void Progress::OnPump() {
+  if (in_pump_) return;
+  in_pump_ = true;
+  if (Interrupted() && !stop_sent_) {
+    stop_sent_ = true;  // a nested stop, as the client's script would send it
+    library_.Call("ZOQ_StopGenerate");
+    if (draw_) std::fputs("\r\x1b[Kstopping...\n", stderr);
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (draw_ && phase_ != Phase::kIdle && now >= next_draw_) {
+    next_draw_ = now + kRedrawInterval;
+    Draw();
+  }
+  in_pump_ = false;
+}
+
+void Progress::Draw() {
+  const int files = Number(library_.Call("ZOQ_Status", "Files"));
+  const bool growing = last_files_ >= 0 && files != last_files_;
+  last_files_ = files;
+  std::string text;
+  if (phase_ == Phase::kCounting || growing) {
+    text = "Counting files... " + std::to_string(files) + " found";
+  } else {
+    const int at = Number(library_.Call("ZOQ_Status", "ActFile"));
+    const int percent = files > 0 ? int(int64_t(at) * 100 / files) : 0;
+    text = Bar(at, files) + " " + std::to_string(percent) + "%  Processing File " +
+           std::to_string(at) + " of " + std::to_string(files) + " files.";
+  }
+  std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
+  std::fflush(stderr);
+  line_shown_ = true;
+}
+
+void Progress::Clear() {
+  if (!line_shown_) return;
+  std::fputs("\r\x1b[K", stderr);
+  std::fflush(stderr);
+  line_shown_ = false;
+}
+
+}  // namespace host
