@@ -129,6 +129,13 @@ class TZOQ_Quorbel {
 
   // Private helpers, one block per file that uses them.
   // [walk]
+  // State of one counting (quorbel_walk.cpp); lives on CountFiles' stack.
+  struct Walk;
+  Walk* walk_ = nullptr;
+  // The ordering files' kinds; the files are kind + ".tmp".
+  static constexpr const char* kByDirs = "bydirs";
+  static constexpr const char* kByFiles = "byfiles";
+  TextFile* OrderFile(const std::string& which);
   // [generate]
   // [chart]
   // [lookup]
