@@ -1,19 +1,369 @@
 // The MPEG audio frame header and ID3v1 tag reader.
+//
+// A file is opened once per ReadInformation and read through a window of
+// whole blocks: the first block usually holds the frame header; the frame
+// search continues in larger blocks only when it has to, and the tag comes
+// from the window when it already reaches the end of the file, else from
+// one read of the last 128 bytes.
 #include "mp3info.h"
 
-#include "failure.h"
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
 
 namespace quorbel {
+
+namespace {
+
+constexpr size_t kHeaderSize = 4;
+constexpr uint16_t kSyncValue = 0x7FF;  // eleven set bits
+constexpr size_t kFirstBlock = 4 * 1024;  // covers the header of files without a leading tag
+constexpr size_t kNextBlock = 64 * 1024;  // for searches through long leading data
+constexpr size_t kTagSize = 128;
+
+// A leading ID3v2 tag: "ID3", two version bytes, flags, four syncsafe size bytes.
+constexpr size_t kId3v2HeaderSize = 10;
+constexpr size_t kId3v2FooterSize = 10;
+constexpr uint8_t kId3v2FooterFlag = 0x10;
+constexpr uint8_t kId3v2BadVersionByte = 0xFF;
+constexpr uint8_t kSyncsafeLimit = 0x80;
+
+// The most bytes a window is asked to hold at once (a header or an ID3v2
+// header); what a new block keeps of the old one is fewer than that.
+constexpr size_t kMostHeld = kId3v2HeaderSize;
+
+// Seeks with a position beyond 2 GiB where `long` is 32 bits wide; the
+// offsets asked for are small, the positions they reach may not be.
+bool SeekFile(std::FILE* file, long offset, int origin) {
+#ifdef _WIN32
+  return _fseeki64(file, offset, origin) == 0;
+#else
+  return std::fseek(file, offset, origin) == 0;
+#endif
+}
+
+// A forward-moving view of an open file. It owns the only buffer between
+// the reader and the system: the stream itself is unbuffered.
+class FileWindow {
+ public:
+  explicit FileWindow(std::FILE* file)
+      : file_(file), bytes_(new uint8_t[kNextBlock + kMostHeld]) {}
+
+  // Makes the window hold `count` (at most kMostHeld) bytes from file
+  // position `pos` on, never behind the window's start; false when the file
+  // ends before that.
+  bool Hold(int64_t pos, size_t count);
+
+  const uint8_t* At(int64_t pos) const { return bytes_.get() + (pos - start_); }
+  int64_t End() const { return start_ + int64_t(size_); }
+
+  // The file's last `count` bytes if the window holds them, else null.
+  const uint8_t* Last(size_t count) const {
+    return at_eof_ && size_ >= count ? bytes_.get() + size_ - count : nullptr;
+  }
+
+ private:
+  std::FILE* file_;
+  std::unique_ptr<uint8_t[]> bytes_;
+  size_t size_ = 0;
+  int64_t start_ = 0;     // file position of the first byte held; the file is read up to End()
+  bool fresh_ = true;     // the next read is the first since opening or seeking
+  bool exhausted_ = false;  // the last read came back short
+  bool at_eof_ = false;     // ... because the file ended there
+};
+
+bool FileWindow::Hold(int64_t pos, size_t count) {
+  if (pos < start_ || count > kMostHeld) return false;
+  if (pos + int64_t(count) <= End()) return true;
+  if (exhausted_) return false;
+  size_t keep = 0;
+  if (pos < End()) {
+    keep = size_t(End() - pos);  // fewer than `count`: the rest of the old block
+    std::memmove(bytes_.get(), At(pos), keep);
+  } else if (pos > End()) {
+    if (pos > std::numeric_limits<long>::max() || !SeekFile(file_, long(pos), SEEK_SET)) {
+      return false;
+    }
+    fresh_ = true;
+  }
+  size_t block = fresh_ ? kFirstBlock : kNextBlock;
+  size_t got = std::fread(bytes_.get() + keep, 1, block, file_);
+  fresh_ = false;
+  start_ = pos;
+  size_ = keep + got;
+  exhausted_ = got < block;
+  at_eof_ = exhausted_ && std::feof(file_) != 0;
+  return size_ >= count;
+}
+
+// Where the frame search starts: right after a well-formed leading ID3v2
+// tag, whose UTF-16 texts and pictures would otherwise give false syncs;
+// the start of the file for any other data.
+int64_t AudioStart(FileWindow& window) {
+  if (!window.Hold(0, kId3v2HeaderSize)) return 0;
+  const uint8_t* h = window.At(0);
+  bool well_formed = std::memcmp(h, "ID3", 3) == 0 && h[3] != kId3v2BadVersionByte &&
+                     h[4] != kId3v2BadVersionByte &&
+                     std::all_of(h + 6, h + 10, [](uint8_t b) { return b < kSyncsafeLimit; });
+  if (!well_formed) return 0;
+  int64_t size = int64_t(h[6]) << 21 | int64_t(h[7]) << 14 | int64_t(h[8]) << 7 | h[9];
+  bool footer = (h[5] & kId3v2FooterFlag) != 0;
+  return int64_t(kId3v2HeaderSize) + size + (footer ? int64_t(kId3v2FooterSize) : 0);
+}
+
+bool IsSync(const uint8_t* p) { return p[0] == 0xFF && (p[1] & 0xE0) == 0xE0; }
+
+// The first four bytes from `pos` on that begin with the sync pattern,
+// tested at every position; none when fewer than four bytes remain.
+std::optional<std::array<uint8_t, kHeaderSize>> FindFrameHeader(FileWindow& window, int64_t pos) {
+  while (window.Hold(pos, kHeaderSize)) {
+    const uint8_t* p = window.At(pos);
+    const uint8_t* last = window.At(window.End() - int64_t(kHeaderSize));
+    while (p <= last) {
+      p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, size_t(last - p) + 1));
+      if (p == nullptr) break;
+      if (IsSync(p)) {
+        std::array<uint8_t, kHeaderSize> header;
+        std::copy_n(p, kHeaderSize, header.begin());
+        return header;
+      }
+      ++p;
+    }
+    pos = window.End() - int64_t(kHeaderSize) + 1;
+  }
+  return std::nullopt;
+}
+
+// The last 128 bytes of the file; false when the file is shorter or the
+// read comes back short.
+bool ReadTail(std::FILE* file, const FileWindow& window, uint8_t (&tail)[kTagSize]) {
+  if (const uint8_t* held = window.Last(kTagSize)) {
+    std::copy_n(held, kTagSize, tail);
+    return true;
+  }
+  return SeekFile(file, -long(kTagSize), SEEK_END) &&
+         std::fread(tail, 1, kTagSize, file) == kTagSize;
+}
+
+// ---- the coded header values ----------------------------------------------
+
+struct VersionRow {
+  const char* text;
+  float number;
+};
+constexpr VersionRow kVersions[4] = {{"MPEG Version 2.5", 2.5f},
+                                     {"reserved", 0},
+                                     {"MPEG Version 2 (ISO/IEC 13818-3)", 2},
+                                     {"MPEG Version 1 (ISO/IEC 11172-3)", 1}};
+constexpr uint8_t kMpeg1Code = 3;
+
+constexpr const char* kLayerTexts[4] = {"reserved", "Layer III", "Layer II", "Layer I"};
+constexpr uint8_t kLayerNumbers[4] = {0, 3, 2, 1};
+
+constexpr const char* kChannelModes[4] = {"Stereo", "Joint stereo", "Dual channel",
+                                          "Single channel"};
+constexpr uint8_t kStereoCode = 0;
+constexpr uint8_t kJointStereoCode = 1;
+
+constexpr const char* kEmphases[4] = {"none", "50/15 ms", "reserved", "CCIT J.17"};
+
+constexpr const char* kBandExtensions[4] = {"bands 4 - 31", "bands 8 - 31", "bands 12 - 31",
+                                            "bands 16 - 31"};
+constexpr const char* kStereoExtensions[4] = {
+    "Intensity stereo off - MS stereo off", "Intensity stereo on - MS stereo off",
+    "Intensity stereo off - MS stereo on", "Intensity stereo on - MS stereo on"};
+
+// kbit/s for bitrate indices 1 to 14, by MPEG 1 or MPEG 2/2.5 and layer.
+constexpr int16_t kBitrates[2][3][14] = {
+    {{32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+     {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+     {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+    {{32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+     {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+     {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+constexpr uint8_t kFreeBitrateIndex = 0;
+constexpr uint8_t kBadBitrateIndex = 15;
+constexpr int16_t kBadBitrate = -1;
+
+// Hz by version code and sample-rate index; index 3 is reserved.
+constexpr uint16_t kSampleRates[4][4] = {
+    {11025, 12000, 8000, 0}, {0, 0, 0, 0}, {22050, 24000, 16000, 0}, {44100, 48000, 32000, 0}};
+
+// The variable-bitrate estimate: an MPEG 1 Layer III stereo header at
+// 48 kbit/s marks it; the time comes from a fixed average rate.
+constexpr int16_t kVariableMarkBitrate = 48;
+constexpr double kVariableBytesPerSecond = 15876.24752;
+constexpr int32_t kVariableExtraSeconds = 10;
+constexpr int64_t kBytesPerKbit = 125;
+
+int16_t LookUpBitrate(uint8_t version_code, uint8_t layer_number, uint8_t index) {
+  if (kVersions[version_code].number == 0 || layer_number == 0) return 0;
+  if (index == kFreeBitrateIndex) return 0;
+  if (index == kBadBitrateIndex) return kBadBitrate;
+  return kBitrates[version_code == kMpeg1Code ? 0 : 1][layer_number - 1][index - 1];
+}
+
+std::string ModeExtensionText(uint8_t channel_mode, uint8_t layer_number, uint8_t code) {
+  if (channel_mode != kJointStereoCode) return "";
+  if (layer_number == 3) return kStereoExtensions[code];
+  if (layer_number == 1 || layer_number == 2) return kBandExtensions[code];
+  return "";
+}
+
+int32_t ClampSeconds(int64_t seconds) {
+  return int32_t(std::min<int64_t>(seconds, std::numeric_limits<int32_t>::max()));
+}
+
+// ---- the tag ---------------------------------------------------------------
+
+constexpr size_t kTitleAt = 3, kArtistAt = 33, kAlbumAt = 63, kYearAt = 93, kCommentAt = 97;
+constexpr size_t kTextWidth = 30, kYearWidth = 4;
+constexpr size_t kVersionMarkAt = 125, kTrackAt = 126, kGenreAt = 127;
+
+// A field up to its first zero byte, without leading and trailing bytes 0 to 32.
+std::string TagText(const uint8_t* block, size_t at, size_t width) {
+  const uint8_t* first = block + at;
+  const uint8_t* last = std::find(first, first + width, 0);
+  auto blank = [](uint8_t b) { return b <= ' '; };
+  while (first < last && blank(*first)) ++first;
+  while (last > first && blank(last[-1])) --last;
+  return std::string(first, last);
+}
+
+}  // namespace
 
 TMP3Information::TMP3Information(Env& env) : env_(env) {}
 
 void TMP3Information::SetFileName(const std::string& path) {
   file_name_ = path;
-  file_size_ = env_.FileSize(path);
+  try {
+    file_size_ = env_.FileSize(path);
+  } catch (const std::exception&) {
+    Info.Valid = false;
+    file_size_ = -1;
+  }
 }
 
-bool TMP3Information::ReadInformation() { throw ENotAvailable("The MPEG reader is not built yet"); }
+bool TMP3Information::ReadInformation() {
+  if (!env_.FileExists(file_name_)) return false;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(env_.OpenFile(file_name_, "rb"),
+                                                       &std::fclose);
+  if (!file) return false;
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the window does the buffering
+  FileWindow window(file.get());
 
-const std::string& GenreName(uint8_t) { throw ENotAvailable("The MPEG reader is not built yet"); }
+  if (ReadHeader) {
+    auto header = FindFrameHeader(window, AudioStart(window));
+    if (!header) {
+      Info.Valid = false;
+      return false;  // the tag stays as it was
+    }
+    try {
+      DecodeHeader(header->data());
+    } catch (const std::exception&) {
+      Info.Valid = false;
+    }
+  }
+  if (ReadTag) {
+    uint8_t tail[kTagSize];
+    if (ReadTail(file.get(), window, tail)) {
+      std::copy_n(tail, kTagSize, RawTag);
+      Tag.Present = std::memcmp(RawTag, "TAG", 3) == 0;
+    } else {
+      Tag.Present = false;
+    }
+    if (Tag.Present) DecodeTag();
+    if (!Tag.Present && !ReadHeader) return false;
+  }
+  return true;
+}
+
+void TMP3Information::DecodeHeader(const uint8_t b[4]) {
+  Sync = uint16_t(b[0] << 3 | b[1] >> 5);
+  VersionCode = (b[1] >> 3) & 3;
+  LayerCode = (b[1] >> 1) & 3;
+  ProtectionBit = b[1] & 1;
+  BitrateIndex = b[2] >> 4;
+  SampleRateIndex = (b[2] >> 2) & 3;
+  PaddingBit = (b[2] >> 1) & 1;
+  PrivateBit = b[2] & 1;
+  ChannelModeCode = b[3] >> 6;
+  ModeExtensionCode = (b[3] >> 4) & 3;
+  CopyrightBit = (b[3] >> 3) & 1;
+  OriginalBit = (b[3] >> 2) & 1;
+  EmphasisCode = b[3] & 3;
+
+  Info.Version = kVersions[VersionCode].text;
+  Info.VersionNumber = kVersions[VersionCode].number;
+  Info.Layer = kLayerTexts[LayerCode];
+  Info.LayerNumber = kLayerNumbers[LayerCode];
+  Info.CRCProtected = ProtectionBit == 0;
+  Info.Bitrate = LookUpBitrate(VersionCode, Info.LayerNumber, BitrateIndex);
+  bool reserved = Info.VersionNumber == 0 || Info.LayerNumber == 0;
+  Info.SampleRate = reserved ? 0 : kSampleRates[VersionCode][SampleRateIndex];
+  Info.Padding = PaddingBit == 1;
+  Info.ChannelMode = kChannelModes[ChannelModeCode];
+  Info.ModeExtension = ModeExtensionText(ChannelModeCode, Info.LayerNumber, ModeExtensionCode);
+  Info.Copyright = CopyrightBit == 1;
+  Info.Original = OriginalBit == 1;
+  Info.Emphasis = kEmphases[EmphasisCode];
+
+  Info.Valid = Sync == kSyncValue && Info.VersionNumber != 0 && Info.LayerNumber != 0 &&
+               Info.SampleRate != 0 && file_size_ != 0;
+  if (Info.Valid) WorkOutPlayingTime();
+}
+
+void TMP3Information::WorkOutPlayingTime() {
+  Info.Length = 0;
+  Info.VariableBitrate = Info.Bitrate == kVariableMarkBitrate && VersionCode == kMpeg1Code &&
+                         Info.LayerNumber == 3 &&
+                         (ChannelModeCode == kStereoCode || ChannelModeCode == kJointStereoCode);
+  if (Info.VariableBitrate) {
+    Info.Length = ClampSeconds(
+        int64_t(double(file_size_) / kVariableBytesPerSecond + kVariableExtraSeconds));
+  } else if (Info.Bitrate > 0) {
+    Info.Length = ClampSeconds(file_size_ / (Info.Bitrate * kBytesPerKbit));
+  }
+}
+
+void TMP3Information::DecodeTag() {
+  Tag.Title = TagText(RawTag, kTitleAt, kTextWidth);
+  Tag.Artist = TagText(RawTag, kArtistAt, kTextWidth);
+  Tag.Album = TagText(RawTag, kAlbumAt, kTextWidth);
+  Tag.Year = TagText(RawTag, kYearAt, kYearWidth);
+  Tag.Comment = TagText(RawTag, kCommentAt, kTextWidth);
+  // A zero before the last comment byte marks version 1.1 and its track.
+  bool v11 = RawTag[kVersionMarkAt] == 0;
+  Tag.TagVersion = v11 ? "ID3v1.1" : "ID3v1.0";
+  Tag.Track = v11 ? RawTag[kTrackAt] : 0;
+  Tag.Genre = GenreName(RawTag[kGenreAt]);
+}
+
+const std::string& GenreName(uint8_t genre) {
+  static const std::string kNames[] = {
+      "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz",
+      "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno",
+      "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno",
+      "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical",
+      "Instrumental", "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise", "AlternRock",
+      "Bass", "Soul", "Punk", "Space", "Meditative", "Instrumental Pop", "Instrumental Rock",
+      "Ethnic", "Gothic", "Darkwave", "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance",
+      "Dream", "Southern Rock", "Comedy", "Cult", "Gangsta", "Top 40", "Christian Rap",
+      "Pop/Funk", "Jungle", "Native American", "Cabaret", "New Wave", "Psychadelic", "Rave",
+      "Showtunes", "Trailer", "Lo-Fi", "Tribal", "Acid Punk", "Acid Jazz", "Polka", "Retro",
+      "Musical", "Rock & Roll", "Hard Rock", "Folk", "Folk/Rock", "National Folk", "Swing",
+      "Fast Fusion", "Bebob", "Latin", "Revival", "Celtic", "Bluegrass", "Avantgarde",
+      "Gothic Rock", "Progressive Rock", "Psychedelic Rock", "Symphonic Rock", "Slow Rock",
+      "Big Band", "Chorus", "Easy Listening", "Acoustic", "Humour", "Speech", "Chanson", "Opera",
+      "Chamber Music", "Sonata", "Symphony", "Booty Bass", "Primus", "Porn Groove", "Satire",
+      "Slow Jam", "Club", "Tango", "Samba", "Folklore"};
+  static_assert(std::size(kNames) == 116);
+  static const std::string kNothing = "Nothing";
+  return genre < std::size(kNames) ? kNames[genre] : kNothing;
+}
 
 }  // namespace quorbel

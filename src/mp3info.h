@@ -65,6 +65,10 @@ class TMP3Information {
           ModeExtensionCode = 0, CopyrightBit = 0, OriginalBit = 0, EmphasisCode = 0;
 
  private:
+  void DecodeHeader(const uint8_t bytes[4]);
+  void WorkOutPlayingTime();
+  void DecodeTag();
+
   Env& env_;
   std::string file_name_;
   int64_t file_size_ = 0;

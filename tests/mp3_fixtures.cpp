@@ -57,4 +57,41 @@ std::string MpegFile(int64_t size, const FrameHeader& header, const std::optiona
   return body;
 }
 
+namespace {
+// kbit/s by [MPEG 1 or MPEG 2/2.5][layer I, II, III][index 1..14].
+constexpr int kKbits[2][3][14] = {
+    {{32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+     {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+     {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+    {{32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+     {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+     {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+// Hz by version code (2.5, reserved, 2, 1) and sample-rate index.
+constexpr int kHertz[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000},
+                              {44100, 48000, 32000}};
+}  // namespace
+
+int FrameLength(const FrameHeader& h) {
+  if (h.version_code == 1 || h.layer_code == 0 || h.sample_rate_index == 3 ||
+      h.bitrate_index == 0 || h.bitrate_index == 15) {
+    return 0;
+  }
+  bool mpeg1 = h.version_code == 3;
+  int layer = 4 - h.layer_code;  // 1, 2 or 3
+  int bits_per_second = kKbits[mpeg1 ? 0 : 1][layer - 1][h.bitrate_index - 1] * 1000;
+  int hertz = kHertz[h.version_code][h.sample_rate_index];
+  if (layer == 1) return (12 * bits_per_second / hertz + h.padding_bit) * 4;
+  // Layer III of MPEG 2 and 2.5 carries half the samples per frame.
+  int factor = (layer == 3 && !mpeg1) ? 72 : 144;
+  return factor * bits_per_second / hertz + h.padding_bit;
+}
+
+std::string Frames(const FrameHeader& header, int count) {
+  std::string frame = HeaderBytes(header);
+  frame.resize(size_t(std::max(FrameLength(header), 4)), '\0');
+  std::string frames;
+  for (int i = 0; i < count; ++i) frames += frame;
+  return frames;
+}
+
 }  // namespace quorbel::test

@@ -46,4 +46,13 @@ std::string MpegFile(int64_t size, const FrameHeader& header = {},
                      const std::optional<Id3v1>& tag = std::nullopt,
                      const std::string& leading = "");
 
+// The length in bytes of a frame with this header, as a decoder steps from
+// frame to frame (the padding bit adds a slot); 0 for the free and bad
+// bitrate indices and the reserved codes.
+int FrameLength(const FrameHeader& header);
+
+// `count` frames of that length, each the header and zero bytes: a stream
+// that decoders accept.
+std::string Frames(const FrameHeader& header, int count);
+
 }  // namespace quorbel::test
