@@ -35,6 +35,13 @@ int64_t RunEnv::FileSize(const std::string& path) {
   return EnvWrapper::FileSize(path);
 }
 
+std::FILE* RunEnv::OpenFile(const std::string& path, const char* mode) {
+  if (on_open) {
+    if (std::FILE* file = on_open(path, mode)) return file;
+  }
+  return EnvWrapper::OpenFile(path, mode);
+}
+
 void GenerateTest::SetUp() {
   SetEnvForTesting(&env_);  // the engine keeps the Env it was built with
   EngineTest::SetUp();

@@ -24,11 +24,14 @@ class RunEnv : public EnvWrapper {
   // Answers instead of the system when set and returning a value.
   std::function<std::optional<bool>(const std::string& from, const std::string& to)> on_replace;
   std::function<std::optional<int64_t>(const std::string& path)> on_file_size;
+  // Opens instead of the system when set and returning a file.
+  std::function<std::FILE*(const std::string& path, const char* mode)> on_open;
 
   LocalTime Now() override { return now; }
   void PumpMessages() override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   int64_t FileSize(const std::string& path) override;
+  std::FILE* OpenFile(const std::string& path, const char* mode) override;
 
  private:
   bool pumping_ = false;

@@ -439,6 +439,43 @@ INSTANTIATE_TEST_SUITE_P(Steps, GenerateRunFailureTest,
                                            FailureCase{"Writing", true, "18"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+class GenerateCompressedTest : public GenerateTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(GenerateCompressedTest, ReplyIsTheCompressorsAndTheArchiveIsMade) {
+  if (GetParam()) WriteFile(MusicFile("a.mp3"), "");
+  Configure();
+  ASSERT_EQ(Call(ZOQ_SetCompress, "1"), "200 OK __ZOQ_SetCompress__ Compress");
+  EXPECT_EQ(Generate(), kOk);
+  EXPECT_TRUE(Exists(WorkFile("Bob[06-19-02]-mm.zip")));
+  EXPECT_TRUE(Exists(ListFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutFiles, GenerateCompressedTest, ::testing::Bool());
+
+// A list cut short by a failed write never replaces the previous one.
+class GenerateWriteFailureTest : public GenerateTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(GenerateWriteFailureTest, ReportsTheFailureAndKeepsTheOldList) {
+  const bool with_files = GetParam();
+  if (with_files) WriteFile(MusicFile("a.mp3"), "");
+  WriteFile(ListFile(), "old list\r\n");
+  env_.on_open = [&](const std::string& path, const char* mode) -> std::FILE* {
+    if (path != WorkFile("tmplist.tmp") || std::string(mode) != "wb") return nullptr;
+    WriteFile(path, "");
+    return std::fopen(path.c_str(), "rb");  // every write to it fails
+  };
+  Configure();
+  const std::string reply = Generate();
+  EXPECT_EQ(reply.rfind("500 Internal Error->101 \"", 0), 0u) << reply;
+  EXPECT_NE(reply.find(std::string("<EInOutError>\" in Line: \"") + (with_files ? "68" : "91") + "\""),
+            std::string::npos)
+      << reply;
+  EXPECT_EQ(ReadFile(ListFile()), "old list\r\n");
+  EXPECT_FALSE(engine().finprogress);
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutFiles, GenerateWriteFailureTest, ::testing::Bool());
+
 // --- sizes, dates and names -------------------------------------------------------------
 
 TEST_F(GenerateTest, UnreadableAndHugeFilesInLinesAndTotal) {
@@ -496,7 +533,7 @@ TEST_F(GenerateTest, SameDayOverwritesNextDayAddsNewFiles) {
 }
 
 TEST_F(GenerateTest, UnusualNamesGiveCodedRepliesAndIntactLines) {
-  const std::string long_name = std::string(240, 'x') + ".mp3";
+  const std::string long_name = std::string(150, 'x') + ".mp3";  // the whole path stays within 260
   WriteFile(MusicFile(long_name), "");
   WriteFile(MusicFile("n" + Nbsp(2) + "b.mp3"), "");  // not bad: NBSP is no blank here
   WriteFile(MusicFile("c" + std::string(1, kSep) + "d.mp3"), "");
