@@ -249,8 +249,7 @@ void TMP3Information::SetFileName(const std::string& path) {
 }
 
 bool TMP3Information::ReadInformation() {
-  if (!env_.FileExists(file_name_)) return false;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(env_.OpenFile(file_name_, "rb"),
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(env_.OpenRegularFile(file_name_),
                                                        &std::fclose);
   if (!file) return false;
   std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the window does the buffering

@@ -455,6 +455,10 @@ class OpenCountingEnv : public EnvWrapper {
     ++opens;
     return EnvWrapper::OpenFile(path, mode);
   }
+  std::FILE* OpenRegularFile(const std::string& path) override {
+    ++opens;
+    return EnvWrapper::OpenRegularFile(path);
+  }
 };
 
 // Read system calls made by this process so far; none where the system

@@ -29,6 +29,10 @@ class TouchCountingEnv : public EnvWrapper {
     ++touches;
     return EnvWrapper::OpenFile(p, m);
   }
+  std::FILE* OpenRegularFile(const std::string& p) override {
+    ++touches;
+    return EnvWrapper::OpenRegularFile(p);
+  }
   int64_t FileSize(const std::string& p) override {
     ++touches;
     return EnvWrapper::FileSize(p);

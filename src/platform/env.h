@@ -104,6 +104,9 @@ class Env {
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
   // Opens a file as fopen() does, with the system's single-byte file names.
   virtual std::FILE* OpenFile(const std::string& path, const char* mode) = 0;
+  // Opens an existing regular file for reading (binary); null for anything
+  // else: a missing file, a folder, a device or a pipe (never waits on one).
+  virtual std::FILE* OpenRegularFile(const std::string& path) = 0;
   // Size of an existing file in bytes, -1 when it cannot be opened.
   virtual int64_t FileSize(const std::string& path) = 0;
   // Modification time of a file as a DOS date (high word) and time (low word).
@@ -172,6 +175,7 @@ class EnvWrapper : public Env {
   std::FILE* OpenFile(const std::string& p, const char* m) override {
     return target_->OpenFile(p, m);
   }
+  std::FILE* OpenRegularFile(const std::string& p) override { return target_->OpenRegularFile(p); }
   int64_t FileSize(const std::string& p) override { return target_->FileSize(p); }
   bool FileDosTime(const std::string& p, uint32_t* t) override {
     return target_->FileDosTime(p, t);

@@ -79,6 +79,10 @@ class Win32Env : public Env {
     return std::fopen(path.c_str(), mode);
   }
 
+  std::FILE* OpenRegularFile(const std::string& path) override {
+    return FileExists(path) ? std::fopen(path.c_str(), "rb") : nullptr;
+  }
+
   int64_t FileSize(const std::string& path) override {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
