@@ -57,16 +57,16 @@ std::optional<Arguments> Parse(const std::vector<std::string>& args,
       options_done = true;
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     for (const OptionSpec& s : known) {
-      if (arg == s.name) spec = &s;
+      if (arg == s.name) option = &s;
     }
-    if (spec == nullptr) {
+    if (option == nullptr) {
       *error = "unknown option " + arg;
       return std::nullopt;
     }
     std::string value;
-    if (spec->takes_value) {
+    if (option->takes_value) {
       if (++i == args.size()) {
         *error = arg + " needs a value";
         return std::nullopt;
