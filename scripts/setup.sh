@@ -27,7 +27,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO dpkg --add-architecture i386
   fi
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
 # A Wine prefix of our own, initialised once, so tests never race Wine's first-run set-up.

@@ -35,7 +35,6 @@ QUORBEL_FAILURE_CLASS(EConvertError);    // a text is not the number it should b
 QUORBEL_FAILURE_CLASS(EListError);       // a list index outside the list
 QUORBEL_FAILURE_CLASS(EOutOfMemory);     // memory ran out
 QUORBEL_FAILURE_CLASS(ENoEngine);        // the engine could not be constructed at load
-QUORBEL_FAILURE_CLASS(ENotAvailable);    // the command's work is not part of this build
 
 #undef QUORBEL_FAILURE_CLASS
 
