@@ -36,7 +36,7 @@ demo: native
 	@scripts/demo.sh $(NATIVE_DIR)/bin
 
 bench: native
-	@scripts/bench.sh $(NATIVE_DIR)/bin
+	@scripts/bench.sh $(NATIVE_DIR)
 
 clean:
 	rm -rf build

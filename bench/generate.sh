@@ -3,9 +3,13 @@
 # trees of 2,000 and 20,000 files (warm cache). Memory must stay flat from
 # the small tree to the large one.
 #
-# usage: bench/generate.sh BIN_DIR
+# usage: bench/generate.sh [BUILD_DIR]   (default: build/generate-bench)
 set -euo pipefail
-bin="$(cd "${1:?usage: bench/generate.sh BIN_DIR}" && pwd)"
+cd "$(dirname "$0")/.."
+build="${1:-build/generate-bench}"
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" >/dev/null
+cmake --build "$build" -j2 --target generate_bench generate_floor_bench quorbel zipdll >/dev/null
+bin="$(cd "$build/bin" && pwd)"
 root="$(mktemp -d "${TMPDIR:-/tmp}/quorbel-bench-XXXXXX")"
 trap 'rm -rf "$root"' EXIT
 

@@ -5,13 +5,13 @@
 # some with a picture of 100 to 800 KB), 80% with an ID3v1 tag.
 # Both loops run on a warm cache: the figures compare the work per file, not
 # the disk.
-# Usage: bench/mp3info.sh [COUNT] [TREE_DIR] [BUILD_DIR]
+# Usage: bench/mp3info.sh [BUILD_DIR] [COUNT] [TREE_DIR]
 #   COUNT defaults to 20000; an existing TREE_DIR is reused as it is.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-COUNT=${1:-20000}
-TREE=${2:-}
-BUILD=${3:-$ROOT/build/bench-linux}
+BUILD=${1:-$ROOT/build/bench-linux}
+COUNT=${2:-20000}
+TREE=${3:-}
 cmake -S "$ROOT" -B "$BUILD" >/dev/null
 cmake --build "$BUILD" --target mp3info_bench -j2 >/dev/null
 BENCH=$BUILD/bin/mp3info_bench

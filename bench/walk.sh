@@ -2,16 +2,14 @@
 # Counts a generated tree of music files with ZOQ_CountFiles and prints
 # files per second for the walk and for the sort, beside find over the
 # same tree as a reference.
-#   bench/walk.sh [folder of built programs] [files]   (default: builds build/walk-bench, 20000)
+#   bench/walk.sh [build folder] [files]   (default: build/walk-bench, 20000)
 set -e
 cd "$(dirname "$0")/.."
-BIN=$1
+BUILD=${1:-build/walk-bench}
 FILES=${2:-20000}
-if [ -z "$BIN" ]; then
-  [ -f build/walk-bench/CMakeCache.txt ] || cmake -S . -B build/walk-bench >/dev/null
-  cmake --build build/walk-bench -j2 --target walk_bench >/dev/null 2>&1
-  BIN=build/walk-bench/bin
-fi
+[ -f "$BUILD/CMakeCache.txt" ] || cmake -S . -B "$BUILD" >/dev/null
+cmake --build "$BUILD" -j2 --target walk_bench >/dev/null 2>&1
+BIN=$BUILD/bin
 TREE=$(mktemp -d)
 trap 'rm -rf "$TREE"' EXIT
 "$BIN/walk_bench" "$FILES" "$TREE"

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs every benchmark script in bench/ with the folder of the built programs.
+# Runs every benchmark script in bench/ on one build folder (each script
+# builds what it needs there).
 set -euo pipefail
-bin="$(cd "$1" && pwd)"
+build="$(cd "$1" && pwd)"
 cd "$(dirname "$0")/.."
 for script in bench/*.sh; do
   [ -e "$script" ] || continue
   echo "== $script"
-  bash "$script" "$bin"
+  bash "$script" "$build"
 done
