@@ -46,6 +46,18 @@ bool SeekFile(std::FILE* file, long offset, int origin) {
 #endif
 }
 
+// The current position; beyond 2 GiB too (`long` is 64 bits wide on the
+// POSIX builds).
+int64_t TellFile(std::FILE* file) {
+#ifdef _WIN32
+  return _ftelli64(file);
+#else
+  return std::ftell(file);
+#endif
+}
+
+using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
 // A forward-moving view of an open file. It owns the only buffer between
 // the reader and the system: the stream itself is unbuffered.
 class FileWindow {
@@ -249,11 +261,36 @@ void TMP3Information::SetFileName(const std::string& path) {
 }
 
 bool TMP3Information::ReadInformation() {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(env_.OpenRegularFile(file_name_),
-                                                       &std::fclose);
+  FileHandle file(env_.OpenRegularFile(file_name_), &std::fclose);
   if (!file) return false;
   std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the window does the buffering
-  FileWindow window(file.get());
+  return ReadOpenFile(file.get());
+}
+
+bool TMP3Information::SetFileNameAndRead(const std::string& path) {
+  FileHandle file(env_.OpenRegularFile(path), &std::fclose);
+  if (!file) {
+    SetFileName(path);  // measured as ever; there is nothing to read
+    return false;
+  }
+  file_name_ = path;
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  if (!SeekFile(file.get(), 0, SEEK_END)) {
+    file_size_ = -1;
+    Info.Valid = false;
+    return false;
+  }
+  file_size_ = TellFile(file.get());
+  if (file_size_ < 0 || !SeekFile(file.get(), 0, SEEK_SET)) {
+    file_size_ = -1;
+    Info.Valid = false;
+    return false;
+  }
+  return ReadOpenFile(file.get());
+}
+
+bool TMP3Information::ReadOpenFile(std::FILE* file) {
+  FileWindow window(file);
 
   if (ReadHeader) {
     auto header = FindFrameHeader(window, AudioStart(window));
@@ -269,7 +306,7 @@ bool TMP3Information::ReadInformation() {
   }
   if (ReadTag) {
     uint8_t tail[kTagSize];
-    if (ReadTail(file.get(), window, tail)) {
+    if (ReadTail(file, window, tail)) {
       std::copy_n(tail, kTagSize, RawTag);
       Tag.Present = std::memcmp(RawTag, "TAG", 3) == 0;
     } else {

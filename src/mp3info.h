@@ -54,6 +54,10 @@ class TMP3Information {
   // Reads header and tag as the options say; see Info.Valid and Tag.Present.
   bool ReadInformation();
 
+  // SetFileName and ReadInformation with one open of the file: the size is
+  // taken from the open file rather than by a second open. Same results.
+  bool SetFileNameAndRead(const std::string& path);
+
   Tmp3info Info;
   TId3v1 Tag;
   uint8_t RawTag[128] = {};
@@ -65,6 +69,7 @@ class TMP3Information {
           ModeExtensionCode = 0, CopyrightBit = 0, OriginalBit = 0, EmphasisCode = 0;
 
  private:
+  bool ReadOpenFile(std::FILE* file);
   void DecodeHeader(const uint8_t bytes[4]);
   void WorkOutPlayingTime();
   void DecodeTag();

@@ -46,8 +46,8 @@ class ListRun {
   void WriteFiles(std::string line);
   void WriteFile(TMP3Information& reader, const std::string& line);
   std::string FullPath(const std::string& line) const;
-  void HandleBadFile(const std::string& path, TMP3Information& reader);
-  std::string FileLine(const std::string& path, TMP3Information& reader);
+  std::string HandleBadFile(const std::string& path);
+  std::string FileLine(const std::string& path, const TMP3Information& reader, bool have_media);
   void WriteDirectoryHeader(const std::string& directory);
   void CloseTempList();
   void PutIndexInPlace();
@@ -198,11 +198,18 @@ void ListRun::WriteFiles(std::string line) {
 void ListRun::WriteFile(TMP3Information& reader, const std::string& line) {
   step_ = 20;
   const std::string path = FullPath(line);
-  reader.SetFileName(path);
   step_ = 21;
-  if (listformat::HasDoubleBlank(line)) HandleBadFile(path, reader);
+  const std::string on_disk = listformat::HasDoubleBlank(line) ? HandleBadFile(path) : path;
+  // One open per file: where the media data is read, the size comes with it.
+  bool have_media = false;
+  if (listformat::WantsMediaItems(path, e_.fmethod)) {
+    step_ = 40;
+    have_media = reader.SetFileNameAndRead(on_disk);
+  } else {
+    reader.SetFileName(on_disk);
+  }
   step_ = 23;
-  const std::string text = FileLine(path, reader);
+  const std::string text = FileLine(path, reader, have_media);
   step_ = 59;
   out_.WriteLine(text);
 }
@@ -216,19 +223,22 @@ std::string ListRun::FullPath(const std::string& line) const {
   return line.substr(sep + 1) + line.substr(0, sep);
 }
 
-void ListRun::HandleBadFile(const std::string& path, TMP3Information& reader) {
+// Records a name with double blanks and renames the file when asked; gives
+// the path the file has on disk afterwards.
+std::string ListRun::HandleBadFile(const std::string& path) {
   step_ = 22;
   e_.fbadfiles.push_back(listformat::BadFileEntry(path));
-  if (!e_.frenamebadfiles) return;
+  if (!e_.frenamebadfiles) return path;
   step_ = 123;
   // The rename never replaces another file; a refused one is not reported.
   // The reader follows a renamed file so that its line still shows the
   // MPEG data and the tag.
   const std::string squeezed = TZOQ_Quorbel::Squeeze(path);
-  if (env_.RenameFile(path, squeezed)) reader.SetFileName(squeezed);
+  return env_.RenameFile(path, squeezed) ? squeezed : path;
 }
 
-std::string ListRun::FileLine(const std::string& path, TMP3Information& reader) {
+std::string ListRun::FileLine(const std::string& path, const TMP3Information& reader,
+                              bool have_media) {
   if (by_dirs_) {
     step_ = 24;
     const std::string directory = listformat::DirectoryOf(path);
@@ -242,8 +252,7 @@ std::string ListRun::FileLine(const std::string& path, TMP3Information& reader) 
   }
   step_ = 39;
   e_.fmega += reader.FileSize();
-  step_ = 40;
-  if (listformat::WantsMediaItems(path, e_.fmethod) && reader.ReadInformation()) {
+  if (have_media) {
     step_ = 41;
     text += listformat::HeaderItems(e_.fmethod, reader.Info);
     step_ = 52;

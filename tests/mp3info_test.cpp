@@ -509,3 +509,45 @@ TEST_F(Mp3InfoTest, OneOpenAndFewBlockReadsPerFile) {
 }
 
 }  // namespace quorbel::test
+
+namespace quorbel::test {
+
+// The one-open path the generation run takes gives what SetFileName and
+// ReadInformation give, file by file, on one reused object each.
+TEST(Mp3InfoOneOpenTest, AgreesWithSetFileNameThenReadInformation) {
+  TempDir dir;
+  Id3v1 tag;
+  tag.artist = "Artist";
+  tag.title = "Title";
+  FrameHeader vbr;
+  vbr.bitrate_index = 4;  // 48 kbit/s: the variable-bitrate estimate
+  const std::pair<std::string, std::string> files[] = {
+      {"valid.mp3", MpegFile(4000000, FrameHeader{}, tag)},
+      {"vbr.mp3", MpegFile(1587624, vbr)},
+      {"behind-id3v2.mp3", Id3v2Bytes(std::string(5000, 'x')) + MpegFile(300000)},
+      {"no-sync.mp3", std::string(1000, 'a') + Id3v1Bytes(tag)},
+      {"tiny.mp3", "ab"},
+      {"empty.mp3", ""},
+  };
+  TMP3Information two_opens, one_open;
+  for (const auto& [name, content] : files) {
+    const std::string path = dir / name;
+    WriteFile(path, content);
+    two_opens.SetFileName(path);
+    const bool expected = two_opens.ReadInformation();
+    EXPECT_EQ(one_open.SetFileNameAndRead(path), expected) << name;
+    EXPECT_EQ(one_open.FileName(), two_opens.FileName()) << name;
+    EXPECT_EQ(one_open.FileSize(), two_opens.FileSize()) << name;
+    EXPECT_EQ(one_open.Info.Valid, two_opens.Info.Valid) << name;
+    EXPECT_EQ(one_open.Info.Bitrate, two_opens.Info.Bitrate) << name;
+    EXPECT_EQ(one_open.Info.Length, two_opens.Info.Length) << name;
+    EXPECT_EQ(one_open.Info.VariableBitrate, two_opens.Info.VariableBitrate) << name;
+    EXPECT_EQ(one_open.Tag.Present, two_opens.Tag.Present) << name;
+    EXPECT_EQ(one_open.Tag.Artist, two_opens.Tag.Artist) << name;
+  }
+  // A file that is not there: no size, no information.
+  EXPECT_FALSE(one_open.SetFileNameAndRead(dir / "missing.mp3"));
+  EXPECT_EQ(one_open.FileSize(), -1);
+}
+
+}  // namespace quorbel::test
