@@ -4,6 +4,7 @@
 
 #include "quorbel_listformat.h"
 #include "quorbel_text.h"
+#include "worked_example.h"
 
 namespace quorbel::listformat {
 namespace {
@@ -49,22 +50,7 @@ TEST(ListHeaderTest, WorkedExampleHeaderLines) {
   // The weekday comes from the date itself, not from the clock's weekday field.
   LocalTime t = Time(2002, 6, 19, 9, 5, 3);
   t.weekday = 0;
-  const Lines expected = {
-      "",
-      "\t\t -{( List of Bob's Multi-Media Music filez )}-",
-      "",
-      "Last Updated on Wed Jun 19 9:5:3 2002 by ZOQ Brivane v8.6 and quorbel.dll v0.7.8",
-      "\t\t\t " + kWebText,
-      "",
-      kRuleText,
-      "",
-      "To grab a file from me, type !Mynick Exact_Filename or copy/paste a corresponding line in "
-      "Channel",
-      "",
-      "e.g., !Bob (artist_name)-title_of_song.mp3",
-      "",
-  };
-  EXPECT_EQ(HeaderLines("Bob", "(artist_name)-title_of_song.mp3", t), expected);
+  EXPECT_EQ(HeaderLines("Bob", "(artist_name)-title_of_song.mp3", t), test::WorkedExampleHeader());
 }
 
 TEST(ListHeaderTest, MonthAndWeekdayNamesAtTheEndsOfTheirTables) {
