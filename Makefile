@@ -1,15 +1,19 @@
 # The two commands of the README:
 #   make demo   set up, build, and make a list from a bundled sample music tree
-#   make test   set up, build, and run the whole test suite natively and under Wine
-# Further targets: build, native, win32, test-native, test-win32, bench, clean.
+#   make test   set up, build the three products, run every suite that this
+#               machine can run and say plainly what it could not
+# Further targets: build, native, win32, win64, test-native, test-win32,
+# test-win64, test-setup, dist, test-dist, bench, clean.
 
 JOBS        ?= $(shell nproc)
 NATIVE_DIR  := build/linux
 WIN32_DIR   := build/win32
-export WINEPREFIX ?= $(HOME)/.wine-quorbel
-export WINEDEBUG  ?= -all
+WIN64_DIR   := build/win64
+SUMMARY     := build/test-summary.txt
+export WINEDEBUG ?= -all
 
-.PHONY: setup build native win32 test test-native test-win32 demo bench clean
+.PHONY: setup build native win32 win64 test test-native test-win32 test-win64 \
+        test-setup test-summary-start dist test-dist demo bench clean
 
 setup:
 	@scripts/setup.sh
@@ -22,15 +26,44 @@ win32: setup
 	@cmake -S . -B $(WIN32_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(WIN32_DIR) -j $(JOBS)
 
-build: native win32
+win64: setup
+	@cmake -S . -B $(WIN64_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(WIN64_DIR) -j $(JOBS)
 
-test-native: native
+build: native win32 win64
+
+test-summary-start:
+	@mkdir -p build && : > $(SUMMARY)
+
+test-native: native test-summary-start
 	@cd $(NATIVE_DIR) && ctest --output-on-failure -j $(JOBS)
+	@echo "the native suite: passed" >> $(SUMMARY)
 
-test-win32: win32
-	@cd $(WIN32_DIR) && xvfb-run -a ctest --output-on-failure
+test-win64: win64 test-summary-start
+	@scripts/test-windows.sh win64 $(WIN64_DIR) $(SUMMARY)
 
-test: test-native test-win32
+test-win32: win32 test-summary-start
+	@scripts/test-windows.sh win32 $(WIN32_DIR) $(SUMMARY)
+
+# The path for machines without 32-bit execution, forced here so that it
+# stays exercised on machines that have it.
+test-setup: win32 test-summary-start
+	@out=$$(QUORBEL_NO_WIN32=1 scripts/test-windows.sh win32 $(WIN32_DIR)) && \
+	  echo "$$out" | grep -q "^test-windows: NOT RUN: .*QUORBEL_NO_WIN32=1" && \
+	  echo "$$out" | grep -q "^ok quorbel.dll (win32)" || \
+	  { echo "$$out"; echo "test-setup: the forced no-32-bit path did not behave"; exit 1; }
+	@echo "the forced no-32-bit path (QUORBEL_NO_WIN32=1): passed" >> $(SUMMARY)
+
+dist: native win32 win64
+	@scripts/dist.sh
+
+test-dist: dist test-summary-start
+	@scripts/dist-test.sh $(SUMMARY)
+
+test: test-native test-win64 test-win32 test-setup test-dist
+	@echo; echo "== make test: what ran on this machine"; cat $(SUMMARY)
+	@passed=$$(grep -vc '^NOT RUN' $(SUMMARY)); skipped=$$(grep -c '^NOT RUN' $(SUMMARY) || true); \
+	  echo "suites: $$passed passed, 0 failed, $$skipped skipped"
 
 demo: native
 	@scripts/demo.sh $(NATIVE_DIR)/bin
@@ -39,4 +72,4 @@ bench: native
 	@scripts/bench.sh $(NATIVE_DIR)
 
 clean:
-	rm -rf build
+	rm -rf build dist

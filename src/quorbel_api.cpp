@@ -219,10 +219,16 @@ extern "C" QUORBEL_COMMAND(ZOQ_SetCompress) {
   });
 }
 
+namespace {
+// The host passes a boolean whose meaning lives in its lowest byte alone: a
+// value such as 256 is false, whatever the upper bytes hold.
+bool ShowFlag(int show) { return (show & 0xFF) != 0; }
+}  // namespace
+
 extern "C" QUORBEL_COMMAND(ZOQ_Show) {
   static const Command cmd{"ZOQ_Show"};
   return RunCommand(cmd, data, [show](TZOQ_Quorbel* engine, const std::string&) {
-    if (show != 0) engine->ShowProgressWindow();
+    if (ShowFlag(show)) engine->ShowProgressWindow();
     return reply::Status(reply::kOk, cmd.tag());
   });
 }
@@ -230,7 +236,7 @@ extern "C" QUORBEL_COMMAND(ZOQ_Show) {
 extern "C" QUORBEL_COMMAND(ZOQ_Hide) {
   static const Command cmd{"ZOQ_Hide"};
   return RunCommand(cmd, data, [show](TZOQ_Quorbel* engine, const std::string&) {
-    if (show != 0) engine->HideProgressWindow();
+    if (ShowFlag(show)) engine->HideProgressWindow();
     return reply::Status(reply::kOk, cmd.tag());
   });
 }

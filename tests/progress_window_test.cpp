@@ -7,10 +7,20 @@ namespace quorbel::test {
 
 class ProgressWindowTest : public EngineTest {};
 
-TEST_F(ProgressWindowTest, ShowFlagFalseDoesNothing) {
-  EXPECT_EQ(Call(ZOQ_Show, "", 0), "200 OK __ZOQ_Show__");
-  EXPECT_EQ(Call(ZOQ_Hide, "", 0), "200 OK __ZOQ_Hide__");
+class ShowFlagFalseTest : public ProgressWindowTest, public ::testing::WithParamInterface<int> {};
+
+// Only the lowest byte of the show flag counts.
+TEST_P(ShowFlagFalseTest, DoesNothing) {
+  EXPECT_EQ(Call(ZOQ_Show, "", GetParam()), "200 OK __ZOQ_Show__");
+  EXPECT_EQ(Call(ZOQ_Hide, "", GetParam()), "200 OK __ZOQ_Hide__");
   EXPECT_EQ(engine().form1, nullptr);
+}
+INSTANTIATE_TEST_SUITE_P(LowByteZero, ShowFlagFalseTest, ::testing::Values(0, 0x100, 0x7F00, -256));
+
+TEST_F(ProgressWindowTest, ShowFlagWithOnlyTheLowByteSetShows) {
+  Call(ZOQ_Show, "", 0x101);
+  ASSERT_NE(engine().form1, nullptr);
+  EXPECT_TRUE(engine().form1->Visible());
 }
 
 TEST_F(ProgressWindowTest, HideBeforeAnyWindowCreatesItHidden) {
