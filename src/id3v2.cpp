@@ -219,7 +219,8 @@ uint8_t TrackNumber(const std::string& text) {
 }
 
 // iTunes keeps its loudness and gapless data in comments with a description
-// "iTunNORM", "iTunSMPB", ...: those are not the user's comment.
+// "iTunNORM", "iTunSMPB", ...: those are not the user's comment (rank 0).
+// A comment without a description is preferred to one with.
 int CommentRank(const std::string& description) {
   if (description.empty()) return 2;
   return description.rfind("iTun", 0) == 0 ? 0 : 1;
@@ -303,7 +304,8 @@ void TextReader::Take(Field field, Bytes content) {
     if (!d) return;
     description = d->text;
     rest = rest.subspan(d->used);
-    if (CommentRank(description) <= comment_rank_) return;
+    const int rank = CommentRank(description);
+    if (rank == 0 || rank <= comment_rank_) return;
   } else if (found_[int(field)]) {
     return;  // the first frame of a kind counts
   }
