@@ -326,7 +326,8 @@ bool TMP3Information::SetFileNameAndRead(const std::string& path) {
 
 bool TMP3Information::ReadOpenFile(std::FILE* file) {
   FileWindow window(file);
-  const int64_t leading_tag = LeadingTagSize(window);
+  const bool wants_leading_tag = ReadHeader || (ReadTag && ReadId3v2);
+  const int64_t leading_tag = wants_leading_tag ? LeadingTagSize(window) : 0;
 
   if (ReadHeader) {
     auto at = FindFrameHeader(window, leading_tag);
@@ -354,10 +355,14 @@ bool TMP3Information::ReadOpenFile(std::FILE* file) {
     if (Tag.Present) {
       DecodeTag();
     } else if (ReadId3v2 && leading_tag > 0 && leading_tag <= file_size_) {
-      // A tag that claims more than the file holds is not read.
-      std::vector<uint8_t> storage;
-      TakeId3v2Text(ReadHead(file, window, size_t(std::min<int64_t>(leading_tag, kMostId3v2Read)),
-                             storage));
+      // A tag that claims more than the file holds is not read; one that
+      // fails to read is as good as none.
+      try {
+        std::vector<uint8_t> storage;
+        const size_t count = size_t(std::min<int64_t>(leading_tag, kMostId3v2Read));
+        TakeId3v2Text(ReadHead(file, window, count, storage));
+      } catch (const std::exception&) {
+      }
     }
     if (!Tag.Present && !ReadHeader) return false;
   }
