@@ -246,10 +246,10 @@ def main(argv):
                 name, mine[path], probe["seconds"], probe["kbps"], probe["hz"],
                 probe["channels"], "  mutagen %.2fs %s" % (mut["seconds"], mut["mode"])
                 if mut else ""))
-    print("%-24s %5s " % ("files", "n") + " ".join("%15s" % titles[c] for c in columns))
+    print("%-28s %5s " % ("files", "n") + " ".join("%15s" % titles[c] for c in columns))
     for category, row in list(rows.items()) + [("all", totals)]:
         n = row[columns[0]][1]
-        print("%-24s %5d " % (category, n) +
+        print("%-28s %5d " % (category, n) +
               " ".join("%15s" % ("%d/%d" % tuple(row[c])) for c in columns))
     if mutagen_mp3 is None:
         print("(mutagen not installed: modes compared as mono / two channels with ffprobe)")
