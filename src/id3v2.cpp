@@ -24,6 +24,11 @@ constexpr uint8_t kExtendedHeaderFlag = 0x40;  // 2.3 and 2.4
 constexpr uint8_t kCompressedTagFlag = 0x40;   // 2.2: the tag cannot be read
 constexpr uint8_t kFooterFlag = 0x10;          // 2.4
 
+// Frame headers: 2.2 has a three-letter id and three size bytes; 2.3 and 2.4
+// a four-letter id, four size bytes and two flag bytes.
+constexpr size_t kV22IdSize = 3, kV22SizeBytes = 3, kV22FrameHeaderSize = 6;
+constexpr size_t kIdSize = 4, kFrameHeaderSize = 10, kFormatFlagsAt = 9;
+
 // Frame format flags (the frame header's second flag byte).
 constexpr uint8_t kV23Compressed = 0x80, kV23Encrypted = 0x40, kV23Grouped = 0x20;
 constexpr uint8_t kV24Grouped = 0x40, kV24Compressed = 0x08, kV24Encrypted = 0x04,
@@ -35,7 +40,10 @@ constexpr uint8_t kLatin1 = 0, kUtf16WithBom = 1, kUtf16BigEndian = 2, kUtf8 = 3
 constexpr size_t kLanguageSize = 3;  // a comment's language code
 constexpr size_t kYearWidth = 4;
 constexpr uint32_t kMostTrack = 255;
+constexpr unsigned kNoGenre = 255;
 constexpr char32_t kByteOrderMark = 0xFEFF;
+constexpr uint16_t kHighSurrogates = 0xD800, kLowSurrogates = 0xDC00, kSurrogatesEnd = 0xE000;
+constexpr char32_t kBeyondTheCodePage = 0x10000;
 constexpr char kUnrepresentable = '?';
 
 uint32_t BigEndian(const uint8_t* p, size_t n) {
@@ -109,10 +117,12 @@ Decoded DecodeUtf16(Bytes b, bool big_endian) {
       d.used = i + 2;
       return d;
     }
-    bool high = u >= 0xD800 && u < 0xDC00;
-    if (high && i + 3 < b.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) i += 2;
-    // A pair stands for a code point beyond the code page: one "?".
-    Append(d.text, (u >= 0xD800 && u < 0xE000) ? char32_t(0x10000) : char32_t(u));
+    bool high = u >= kHighSurrogates && u < kLowSurrogates;
+    auto low = [](uint16_t v) { return v >= kLowSurrogates && v < kSurrogatesEnd; };
+    if (high && i + 3 < b.size() && low(unit(i + 2))) i += 2;
+    // A pair (or half of one) stands for a code point beyond the code page.
+    bool surrogate = u >= kHighSurrogates && u < kSurrogatesEnd;
+    Append(d.text, surrogate ? kBeyondTheCodePage : char32_t(u));
   }
   d.used = b.size();
   return d;
@@ -177,6 +187,7 @@ bool IsIdCharacter(char c) {
 }
 
 enum class Field { kTitle, kArtist, kAlbum, kYear, kGenre, kTrack, kComment };
+constexpr size_t kFieldCount = 7;
 
 struct FrameId {
   const char* v22;
@@ -205,7 +216,9 @@ std::string GenreText(const std::string& text) {
   }
   bool numbered = to > from && (from == 1 ? to < text.size() && text[to] == ')' : to == text.size());
   if (!numbered) return text;
-  return GenreName(uint8_t(std::min(std::stoul(text.substr(from, to - from)), 255ul)));
+  unsigned number = 0;
+  for (size_t i = from; i < to; ++i) number = number * 10 + unsigned(text[i] - '0');
+  return GenreName(uint8_t(std::min(number, kNoGenre)));  // 256 to 999: no genre either
 }
 
 // "5/12" is track 5.
@@ -234,7 +247,7 @@ class TextReader {
 
  private:
   bool v22() const { return major_ == 2; }
-  size_t FrameHeaderSize() const { return v22() ? 6 : 10; }
+  size_t FrameHeaderSize() const { return v22() ? kV22FrameHeaderSize : kFrameHeaderSize; }
   // The frame's content with its additions removed; none for a frame that
   // cannot be read (compressed, encrypted).
   std::optional<Bytes> Content(Bytes frame, uint8_t format_flags, bool unsynchronised,
@@ -243,20 +256,23 @@ class TextReader {
 
   uint8_t major_;
   Text text_;
-  bool found_[7] = {};
+  bool found_[kFieldCount] = {};
   int comment_rank_ = -1;
 };
 
 void TextReader::ReadFrames(Bytes body, bool all_unsynchronised) {
-  const size_t id_size = v22() ? 3 : 4;
+  const size_t id_size = v22() ? kV22IdSize : kIdSize;
   size_t at = 0;
   while (at + FrameHeaderSize() <= body.size()) {
     const uint8_t* h = body.data() + at;
     std::string id(h, h + id_size);
     if (!std::all_of(id.begin(), id.end(), IsIdCharacter)) break;  // padding, or garbage
-    uint32_t size = v22() ? BigEndian(h + 3, 3)
-                    : (major_ == 4 && IsSyncsafe(h + 4)) ? Syncsafe(h + 4)
-                                                         : BigEndian(h + 4, 4);
+    // 2.4 sizes are syncsafe; one that is not comes from a writer that
+    // forgot, and is taken as a plain number.
+    const uint8_t* size_bytes = h + id_size;
+    uint32_t size = v22() ? BigEndian(size_bytes, kV22SizeBytes)
+                    : (major_ == 4 && IsSyncsafe(size_bytes)) ? Syncsafe(size_bytes)
+                                                              : BigEndian(size_bytes, 4);
     at += FrameHeaderSize();
     if (size > body.size() - at) break;
     Bytes frame = body.subspan(at, size);
@@ -264,7 +280,7 @@ void TextReader::ReadFrames(Bytes body, bool all_unsynchronised) {
     std::optional<Field> field = FieldOf(id, v22());
     if (!field) continue;
     std::vector<uint8_t> storage;
-    uint8_t format_flags = v22() ? 0 : h[9];
+    uint8_t format_flags = v22() ? 0 : h[kFormatFlagsAt];
     if (auto content = Content(frame, format_flags, all_unsynchronised, storage)) {
       Take(*field, *content);
     }

@@ -15,7 +15,6 @@
 #include "mp3info.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <limits>
