@@ -51,7 +51,8 @@ struct FindAnswer {
 // Bodies of the commands that live beside their subsystem.
 std::string SearchFileReply(TZOQ_Quorbel& engine, const std::string& key);
 FindAnswer AtFindAnswer(TZOQ_Quorbel& engine, const std::string& pattern);
-std::string MPEGInfoReply(Env& env, const std::string& path);
+// `id3v2`: a file without an ID3v1 tag shows its ID3v2 texts.
+std::string MPEGInfoReply(Env& env, const std::string& path, bool id3v2 = false);
 std::string PlayerReply(Env& env, const std::string& extension);
 
 }  // namespace quorbel

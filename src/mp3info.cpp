@@ -4,16 +4,26 @@
 // whole blocks: the first block usually holds the frame header; the frame
 // search continues in larger blocks only when it has to, and the tag comes
 // from the window when it already reaches the end of the file, else from
-// one read of the last 128 bytes.
+// one read of the last 128 bytes. The decoding works on the bytes alone
+// (vbr_header, id3v2): what the file gives the reader is, in order,
+//   - the leading ID3v2 tag's header (10 bytes), whose size tells where
+//     the frame search starts;
+//   - from there to the first sync, plus kVbrHeaderReach bytes of that
+//     frame for its frame-count header;
+//   - the last 128 bytes;
+//   - with ReadId3v2 and no ID3v1 tag, the whole leading ID3v2 tag.
 #include "mp3info.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <vector>
+
+#include "id3v2.h"
+#include "vbr_header.h"
 
 namespace quorbel {
 
@@ -25,16 +35,13 @@ constexpr size_t kFirstBlock = 4 * 1024;  // covers the header of files without 
 constexpr size_t kNextBlock = 64 * 1024;  // for searches through long leading data
 constexpr size_t kTagSize = 128;
 
-// A leading ID3v2 tag: "ID3", two version bytes, flags, four syncsafe size bytes.
-constexpr size_t kId3v2HeaderSize = 10;
-constexpr size_t kId3v2FooterSize = 10;
-constexpr uint8_t kId3v2FooterFlag = 0x10;
-constexpr uint8_t kId3v2BadVersionByte = 0xFF;
-constexpr uint8_t kSyncsafeLimit = 0x80;
+// The most of a leading ID3v2 tag read for its texts; a larger tag is read
+// that far (its text frames come first in practice).
+constexpr size_t kMostId3v2Read = 16 * 1024 * 1024;
 
-// The most bytes a window is asked to hold at once (a header or an ID3v2
-// header); what a new block keeps of the old one is fewer than that.
-constexpr size_t kMostHeld = kId3v2HeaderSize;
+// The most bytes a window is asked to hold at once (the start of the first
+// frame, an ID3v2 header); what a new block keeps of the old one is fewer.
+constexpr size_t kMostHeld = std::max(id3v2::kHeaderSize, kVbrHeaderReach);
 
 // Seeks with a position beyond 2 GiB where `long` is 32 bits wide; the
 // offsets asked for are small, the positions they reach may not be.
@@ -71,6 +78,7 @@ class FileWindow {
   bool Hold(int64_t pos, size_t count);
 
   const uint8_t* At(int64_t pos) const { return bytes_.get() + (pos - start_); }
+  int64_t Start() const { return start_; }
   int64_t End() const { return start_ + int64_t(size_); }
 
   // The file's last `count` bytes if the window holds them, else null.
@@ -112,42 +120,39 @@ bool FileWindow::Hold(int64_t pos, size_t count) {
   return size_ >= count;
 }
 
-// Where the frame search starts: right after a well-formed leading ID3v2
-// tag, whose UTF-16 texts and pictures would otherwise give false syncs;
-// the start of the file for any other data.
-int64_t AudioStart(FileWindow& window) {
-  if (!window.Hold(0, kId3v2HeaderSize)) return 0;
-  const uint8_t* h = window.At(0);
-  bool well_formed = std::memcmp(h, "ID3", 3) == 0 && h[3] != kId3v2BadVersionByte &&
-                     h[4] != kId3v2BadVersionByte &&
-                     std::all_of(h + 6, h + 10, [](uint8_t b) { return b < kSyncsafeLimit; });
-  if (!well_formed) return 0;
-  int64_t size = int64_t(h[6]) << 21 | int64_t(h[7]) << 14 | int64_t(h[8]) << 7 | h[9];
-  bool footer = (h[5] & kId3v2FooterFlag) != 0;
-  return int64_t(kId3v2HeaderSize) + size + (footer ? int64_t(kId3v2FooterSize) : 0);
+// The size of a well-formed leading ID3v2 tag (header, body, footer); 0
+// without one. The frame search starts behind it: its UTF-16 texts and
+// pictures would otherwise give false syncs.
+int64_t LeadingTagSize(FileWindow& window) {
+  if (!window.Hold(0, id3v2::kHeaderSize)) return 0;
+  return id3v2::TagSize({window.At(0), id3v2::kHeaderSize}).value_or(0);
 }
 
 bool IsSync(const uint8_t* p) { return p[0] == 0xFF && (p[1] & 0xE0) == 0xE0; }
 
-// The first four bytes from `pos` on that begin with the sync pattern,
-// tested at every position; none when fewer than four bytes remain.
-std::optional<std::array<uint8_t, kHeaderSize>> FindFrameHeader(FileWindow& window, int64_t pos) {
+// The position of the first four bytes from `pos` on that begin with the
+// sync pattern, tested at every position; none when fewer than four remain.
+std::optional<int64_t> FindFrameHeader(FileWindow& window, int64_t pos) {
   while (window.Hold(pos, kHeaderSize)) {
     const uint8_t* p = window.At(pos);
     const uint8_t* last = window.At(window.End() - int64_t(kHeaderSize));
     while (p <= last) {
       p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, size_t(last - p) + 1));
       if (p == nullptr) break;
-      if (IsSync(p)) {
-        std::array<uint8_t, kHeaderSize> header;
-        std::copy_n(p, kHeaderSize, header.begin());
-        return header;
-      }
+      if (IsSync(p)) return window.Start() + (p - window.At(window.Start()));
       ++p;
     }
     pos = window.End() - int64_t(kHeaderSize) + 1;
   }
   return std::nullopt;
+}
+
+// The start of the frame at `pos`: kVbrHeaderReach bytes, fewer where the
+// file ends first (the four header bytes are held already).
+std::span<const uint8_t> FrameStart(FileWindow& window, int64_t pos) {
+  window.Hold(pos, kVbrHeaderReach);
+  size_t held = size_t(std::min<int64_t>(window.End() - pos, int64_t(kVbrHeaderReach)));
+  return {window.At(pos), held};
 }
 
 // The last 128 bytes of the file; false when the file is shorter or the
@@ -159,6 +164,18 @@ bool ReadTail(std::FILE* file, const FileWindow& window, uint8_t (&tail)[kTagSiz
   }
   return SeekFile(file, -long(kTagSize), SEEK_END) &&
          std::fread(tail, 1, kTagSize, file) == kTagSize;
+}
+
+// The file's first `count` bytes, from the window while it still holds
+// them; empty when the read comes back short.
+std::span<const uint8_t> ReadHead(std::FILE* file, const FileWindow& window, size_t count,
+                                  std::vector<uint8_t>& storage) {
+  if (window.Start() == 0 && window.End() >= int64_t(count)) return {window.At(0), count};
+  storage.resize(count);
+  if (!SeekFile(file, 0, SEEK_SET) || std::fread(storage.data(), 1, count, file) != count) {
+    return {};
+  }
+  return storage;
 }
 
 // ---- the coded header values ----------------------------------------------
@@ -212,6 +229,17 @@ constexpr double kVariableBytesPerSecond = 15876.24752;
 constexpr int32_t kVariableExtraSeconds = 10;
 constexpr int64_t kBytesPerKbit = 125;
 
+// Samples per frame: Layer I 384, Layer II 1152, Layer III 1152 in MPEG 1
+// and 576 in MPEG 2 and 2.5.
+constexpr int64_t kLayer1Samples = 384, kLayer2Samples = 1152, kLayer3Mpeg1Samples = 1152,
+                  kLayer3Mpeg2Samples = 576;
+constexpr int64_t kBitsPerByte = 8;
+constexpr uint8_t kSingleChannelCode = 3;
+constexpr uint8_t kLowestBitrateIndex = 1;
+// A frame count whose frames, each at the smallest size the header allows,
+// would take more than this many times the audio bytes is not believed.
+constexpr int64_t kMostTimesOver = 4;
+
 int16_t LookUpBitrate(uint8_t version_code, uint8_t layer_number, uint8_t index) {
   if (kVersions[version_code].number == 0 || layer_number == 0) return 0;
   if (index == kFreeBitrateIndex) return 0;
@@ -224,6 +252,12 @@ std::string ModeExtensionText(uint8_t channel_mode, uint8_t layer_number, uint8_
   if (layer_number == 3) return kStereoExtensions[code];
   if (layer_number == 1 || layer_number == 2) return kBandExtensions[code];
   return "";
+}
+
+int64_t SamplesPerFrame(uint8_t version_code, uint8_t layer_number) {
+  if (layer_number == 1) return kLayer1Samples;
+  if (layer_number == 2) return kLayer2Samples;
+  return version_code == kMpeg1Code ? kLayer3Mpeg1Samples : kLayer3Mpeg2Samples;
 }
 
 int32_t ClampSeconds(int64_t seconds) {
@@ -291,15 +325,20 @@ bool TMP3Information::SetFileNameAndRead(const std::string& path) {
 
 bool TMP3Information::ReadOpenFile(std::FILE* file) {
   FileWindow window(file);
+  const bool wants_leading_tag = ReadHeader || (ReadTag && ReadId3v2);
+  const int64_t leading_tag = wants_leading_tag ? LeadingTagSize(window) : 0;
 
   if (ReadHeader) {
-    auto header = FindFrameHeader(window, AudioStart(window));
-    if (!header) {
+    auto at = FindFrameHeader(window, leading_tag);
+    if (!at) {
       Info.Valid = false;
       return false;  // the tag stays as it was
     }
     try {
-      DecodeHeader(header->data());
+      std::span<const uint8_t> frame = FrameStart(window, *at);
+      DecodeHeader(frame.data());
+      // The size formulas count audio bytes: the leading tag is no sound.
+      if (Info.Valid) WorkOutPlayingTime(frame, std::max<int64_t>(file_size_ - leading_tag, 0));
     } catch (const std::exception&) {
       Info.Valid = false;
     }
@@ -312,10 +351,35 @@ bool TMP3Information::ReadOpenFile(std::FILE* file) {
     } else {
       Tag.Present = false;
     }
-    if (Tag.Present) DecodeTag();
+    if (Tag.Present) {
+      DecodeTag();
+    } else if (ReadId3v2 && leading_tag > 0 && leading_tag <= file_size_) {
+      // A tag that claims more than the file holds is not read; one that
+      // fails to read is as good as none.
+      try {
+        std::vector<uint8_t> storage;
+        const size_t count = size_t(std::min<int64_t>(leading_tag, kMostId3v2Read));
+        TakeId3v2Text(ReadHead(file, window, count, storage));
+      } catch (const std::exception&) {
+      }
+    }
     if (!Tag.Present && !ReadHeader) return false;
   }
   return true;
+}
+
+void TMP3Information::TakeId3v2Text(std::span<const uint8_t> tag) {
+  std::optional<id3v2::Text> text = id3v2::ReadText(tag);
+  if (!text) return;
+  Tag.TagVersion = text->version;
+  Tag.Title = text->title;
+  Tag.Artist = text->artist;
+  Tag.Album = text->album;
+  Tag.Year = text->year;
+  Tag.Comment = text->comment;
+  Tag.Track = text->track;
+  Tag.Genre = text->genre;
+  Tag.Present = true;
 }
 
 void TMP3Information::DecodeHeader(const uint8_t b[4]) {
@@ -350,20 +414,38 @@ void TMP3Information::DecodeHeader(const uint8_t b[4]) {
 
   Info.Valid = Sync == kSyncValue && Info.VersionNumber != 0 && Info.LayerNumber != 0 &&
                Info.SampleRate != 0 && file_size_ != 0;
-  if (Info.Valid) WorkOutPlayingTime();
 }
 
-void TMP3Information::WorkOutPlayingTime() {
+void TMP3Information::WorkOutPlayingTime(std::span<const uint8_t> frame, int64_t audio_bytes) {
   Info.Length = 0;
+  Info.VariableBitrate = false;
+  if (TimeFromFrameCount(frame, audio_bytes)) return;
   Info.VariableBitrate = Info.Bitrate == kVariableMarkBitrate && VersionCode == kMpeg1Code &&
                          Info.LayerNumber == 3 &&
                          (ChannelModeCode == kStereoCode || ChannelModeCode == kJointStereoCode);
   if (Info.VariableBitrate) {
     Info.Length = ClampSeconds(
-        int64_t(double(file_size_) / kVariableBytesPerSecond + kVariableExtraSeconds));
+        int64_t(double(audio_bytes) / kVariableBytesPerSecond + kVariableExtraSeconds));
   } else if (Info.Bitrate > 0) {
-    Info.Length = ClampSeconds(file_size_ / (Info.Bitrate * kBytesPerKbit));
+    Info.Length = ClampSeconds(audio_bytes / (Info.Bitrate * kBytesPerKbit));
   }
+}
+
+// Xing and VBRI mark a variable bitrate, Info a constant one; either way
+// their frame count gives the time. False for a missing or unbelievable count.
+bool TMP3Information::TimeFromFrameCount(std::span<const uint8_t> frame, int64_t audio_bytes) {
+  if (Info.LayerNumber != 3) return false;
+  VbrHeader vbr = FindVbrHeader(frame, VersionCode == kMpeg1Code,
+                                ChannelModeCode == kSingleChannelCode);
+  if (vbr.kind == VbrKind::kNone || vbr.frames == 0) return false;
+  const int64_t samples = SamplesPerFrame(VersionCode, Info.LayerNumber);
+  const int64_t smallest_frame = samples / kBitsPerByte *
+                                 LookUpBitrate(VersionCode, Info.LayerNumber, kLowestBitrateIndex) *
+                                 1000 / Info.SampleRate;
+  if (int64_t(vbr.frames) * smallest_frame > audio_bytes * kMostTimesOver) return false;
+  Info.Length = ClampSeconds(int64_t(vbr.frames) * samples / Info.SampleRate);
+  Info.VariableBitrate = vbr.kind != VbrKind::kInfo;
+  return true;
 }
 
 void TMP3Information::DecodeTag() {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <span>
 #include <string>
 
 #include "platform/env.h"
@@ -44,6 +46,9 @@ class TMP3Information {
   // Options; both true after creation.
   bool ReadHeader = true;
   bool ReadTag = true;
+  // With ReadTag: a file without an ID3v1 tag takes its tag texts from a
+  // leading ID3v2 tag. Off after creation.
+  bool ReadId3v2 = false;
 
   // Stores the path and measures the file's size at once (-1 when it
   // cannot be opened). Sizes are 64-bit: files of 2 GiB and more are real.
@@ -71,8 +76,13 @@ class TMP3Information {
  private:
   bool ReadOpenFile(std::FILE* file);
   void DecodeHeader(const uint8_t bytes[4]);
-  void WorkOutPlayingTime();
+  // `frame`: the first frame's start; `audio_bytes`: the file without its
+  // leading ID3v2 tag.
+  void WorkOutPlayingTime(std::span<const uint8_t> frame, int64_t audio_bytes);
+  bool TimeFromFrameCount(std::span<const uint8_t> frame, int64_t audio_bytes);
   void DecodeTag();
+  // Fills the tag from the texts of an ID3v2 tag; Present when it has any.
+  void TakeId3v2Text(std::span<const uint8_t> tag);
 
   Env& env_;
   std::string file_name_;

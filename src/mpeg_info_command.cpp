@@ -74,11 +74,12 @@ std::string InformationText(const TMP3Information& mp3) {
 
 }  // namespace
 
-std::string MPEGInfoReply(Env& env, const std::string& path) {
+std::string MPEGInfoReply(Env& env, const std::string& path, bool id3v2) {
   const std::string tag = reply::Tag(kCommandName);
   if (!env.FileExists(path)) return reply::Status(reply::kNotFound, tag);
   if (!HasMpegExtension(path)) return reply::Status(reply::kWrongFormat, tag);
   TMP3Information mp3(env);
+  mp3.ReadId3v2 = id3v2;
   mp3.SetFileName(path);
   mp3.ReadInformation();  // Valid alone decides
   if (!mp3.Info.Valid) return reply::Status(reply::kWrongFormat, tag);

@@ -358,8 +358,9 @@ extern "C" QUORBEL_COMMAND(ZOQ_At_Find) {
 
 extern "C" QUORBEL_COMMAND(ZOQ_GetMPEGInfo) {
   static const Command cmd{"ZOQ_GetMPEGInfo", true, true, false};
-  return RunCommand(cmd, data, [](TZOQ_Quorbel*, const std::string& path) {
-    return MPEGInfoReply(*CurrentEnv(), path);
+  return RunCommand(cmd, data, [](TZOQ_Quorbel* engine, const std::string& path) {
+    // The one setting it follows is the configuration's id3v2 key.
+    return MPEGInfoReply(*CurrentEnv(), path, engine != nullptr && engine->fid3v2);
   });
 }
 

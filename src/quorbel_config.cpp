@@ -9,6 +9,7 @@ namespace quorbel {
 namespace {
 
 constexpr const char* kListMake = "listmake";
+constexpr const char* kId3v2On = "1";
 
 // The values of every key of a section, in file order.
 TStringList ReadValueList(Env& env, const std::string& path, const std::string& section) {
@@ -30,6 +31,7 @@ void TZOQ_Quorbel::ReadIniFile(const std::string& path) {
   fnick.clear();
   fname.clear();
   fhitnum.clear();
+  fid3v2 = false;
 
   // The defaults apply only inside an existing [listmake] section.
   if (!env_->ProfileKeys(path, kListMake).empty()) {
@@ -38,6 +40,7 @@ void TZOQ_Quorbel::ReadIniFile(const std::string& path) {
     fnick = env_->ProfileString(path, kListMake, "nick", "");
     fname = env_->ProfileString(path, kListMake, "name", "");
     fhitnum = env_->ProfileString(path, kListMake, "hitnum", "30");
+    fid3v2 = env_->ProfileString(path, kListMake, "id3v2", "0") == kId3v2On;
   }
 
   fpreface = ReadValueList(*env_, path, "Preface");

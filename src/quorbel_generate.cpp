@@ -181,6 +181,7 @@ void ListRun::WriteHeader(std::string_view preface_indent) {
 void ListRun::WriteFiles(std::string line) {
   step_ = 17;
   TMP3Information reader(env_);
+  reader.ReadId3v2 = e_.fid3v2;
   const int32_t count = e_.fcount;
   for (int32_t i = 0; i < count; ++i) {
     step_ = 18;

@@ -69,6 +69,9 @@ class TZOQ_Quorbel {
   std::string ferror;
   std::unique_ptr<TForm1> form1;
   WindowHandle fParentWindow = nullptr;
+  // [listmake] id3v2=1: files without an ID3v1 tag show their ID3v2 texts.
+  // Not one of the dumped fields.
+  bool fid3v2 = false;
 
   // --- small operations ---------------------------------------------------
   // fdirectory := path, with the path delimiter appended when missing.

@@ -70,7 +70,7 @@ std::string GenerateTest::WorkFile(const std::string& name) const {
 void GenerateTest::Configure(IniSettings ini) {
   if (ini.drives.empty() && !ini.no_drives) ini.drives = {music()};
   std::string text = "[listmake]\r\nmethod=" + ini.method + "\r\ngear=" + ini.gear +
-                     "\r\nnick=" + ini.nick + "\r\nhitnum=30\r\n";
+                     "\r\nnick=" + ini.nick + "\r\nhitnum=30\r\n" + ini.more_listmake;
   auto section = [&text](const char* name, const std::vector<std::string>& values) {
     if (values.empty()) return;
     text += std::string("[") + name + "]\r\n";

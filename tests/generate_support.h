@@ -45,6 +45,7 @@ struct IniSettings {
   std::vector<std::string> extensions = {"*.mp3"};
   std::vector<std::string> drives;  // empty: the music folder
   bool no_drives = false;
+  std::string more_listmake;  // further "key=value\r\n" lines of [listmake]
 };
 
 class GenerateTest : public EngineTest {

@@ -46,6 +46,32 @@ std::string Id3v2Bytes(const std::string& payload, bool footer) {
   return tag;
 }
 
+namespace {
+std::string Syncsafe(uint32_t n) {
+  std::string b;
+  for (int shift = 21; shift >= 0; shift -= 7) b += char((n >> shift) & 0x7F);
+  return b;
+}
+std::string BigEndian(uint32_t n, int bytes) {
+  std::string b;
+  for (int i = bytes - 1; i >= 0; --i) b += char((n >> (8 * i)) & 0xFF);
+  return b;
+}
+}  // namespace
+
+std::string Id3v2Tag(int major, const std::string& body, uint8_t flags) {
+  return std::string("ID3") + char(major) + '\0' + char(flags) + Syncsafe(uint32_t(body.size())) +
+         body;
+}
+
+std::string Id3v2Frame(int major, const std::string& id, const std::string& data,
+                       uint8_t format_flags) {
+  const uint32_t size = uint32_t(data.size());
+  if (major == 2) return id + BigEndian(size, 3) + data;
+  return id + (major == 4 ? Syncsafe(size) : BigEndian(size, 4)) + '\0' + char(format_flags) +
+         data;
+}
+
 std::string MpegFile(int64_t size, const FrameHeader& header, const std::optional<Id3v1>& tag,
                      const std::string& leading) {
   std::string body = leading + HeaderBytes(header);

@@ -40,6 +40,16 @@ std::string Id3v1Bytes(const Id3v1& tag);
 // `footer` sets the footer flag and appends the 10-byte footer.
 std::string Id3v2Bytes(const std::string& payload, bool footer = false);
 
+// An ID3v2.`major` tag around `body` (an extended header, frames, padding)
+// with the tag header's flag byte `flags`.
+std::string Id3v2Tag(int major, const std::string& body, uint8_t flags = 0);
+
+// One frame of an ID3v2.`major` tag: 2.2 has three-letter ids and three
+// size bytes, 2.3 four plain size bytes, 2.4 four syncsafe ones; the second
+// flag byte of 2.3 and 2.4 is `format_flags`.
+std::string Id3v2Frame(int major, const std::string& id, const std::string& data,
+                       uint8_t format_flags = 0);
+
 // A file of exactly `size` bytes: `leading` bytes, the header, zero filling,
 // and the ID3v1 tag at the end when given.
 std::string MpegFile(int64_t size, const FrameHeader& header = {},
