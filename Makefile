@@ -2,14 +2,18 @@
 #   make demo   set up, build, and make a list from a bundled sample music tree
 #   make test   set up, build, and run the whole test suite natively and under Wine
 # Further targets: build, native, win32, test-native, test-win32, bench, clean.
+#   make install [PREFIX=/usr/local] [DESTDIR=]   the Linux host, libraries, manual, completion
+#   make uninstall [PREFIX=/usr/local] [DESTDIR=]
 
 JOBS        ?= $(shell nproc)
 NATIVE_DIR  := build/linux
 WIN32_DIR   := build/win32
 export WINEPREFIX ?= $(HOME)/.wine-quorbel
 export WINEDEBUG  ?= -all
+PREFIX      ?= /usr/local
 
 .PHONY: setup build native win32 test test-native test-win32 demo bench clean
+.PHONY: install uninstall
 
 setup:
 	@scripts/setup.sh
@@ -40,3 +44,9 @@ bench: native
 
 clean:
 	rm -rf build
+
+install: native
+	@DESTDIR="$(DESTDIR)" cmake --install $(NATIVE_DIR) --prefix "$(PREFIX)"
+
+uninstall:
+	@cmake -DPREFIX="$(PREFIX)" -DDESTDIR="$(DESTDIR)" -P host/uninstall.cmake

@@ -64,6 +64,15 @@ void CheckShape(const IniFile& ini, std::vector<std::string>* why) {
   for (size_t line : ini.orphan_lines) {
     why->push_back(AtLine(line) + "key=value before the first [section]: ignored by the library");
   }
+  for (const IniSection& section : ini.sections) {
+    for (const IniEntry& entry : section.entries) {
+      if (entry.value.find(" ;") != std::string::npos || entry.value.find("\t;") != std::string::npos) {
+        why->push_back(AtLine(entry.line) + "the value of " + entry.key +
+                       "= holds a ';' comment, which the library reads as part of the value; "
+                       "put comments on lines of their own");
+      }
+    }
+  }
   for (size_t i = 0; i < ini.sections.size(); ++i) {
     const IniSection& section = ini.sections[i];
     if (ini.Find(section.name) != &section) {

@@ -18,7 +18,7 @@ constexpr int kQuitCode = 1;  // UnloadDll's code when the host exits
 constexpr int kShowFlag = 1;
 constexpr const char* kLibraryName = "libquorbel.so";
 constexpr const char* kLibraryVariable = "QUORBEL_LIBRARY";
-constexpr const char* kInstalledFromBin = "../lib/quorbel/";
+constexpr const char* kInstalledFromBin = "../lib/quorbel/";  // install_layout.cmake
 
 // The folder of the running program's file, symlinks resolved.
 std::string ProgramFolder() {
