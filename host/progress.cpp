@@ -92,12 +92,18 @@ std::string Progress::Fit(Phase phase, int files, int at, int columns) {
   if (phase == Phase::kCounting) {
     text = "Counting files... " + std::to_string(files) + " found";
   } else {
-    const int percent = files > 0 ? int(int64_t(at) * 100 / files) : 0;
-    const std::string words = " " + std::to_string(percent) + "%  Processing File " +
-                              std::to_string(at) + " of " + std::to_string(files) + " files.";
-    // The bar gives way first, then the words are cut.
-    const int bar = std::min<int>(kWideBar, int(room) - int(words.size()) - 2);
-    text = bar >= kNarrowestBar ? Bar(at, files, bar) + words : words.substr(1);
+    const std::string percent = std::to_string(files > 0 ? int(int64_t(at) * 100 / files) : 0) + "%";
+    const std::string counts = std::to_string(at) + " of " + std::to_string(files);
+    // The long words give way to short ones first, then the bar goes.
+    for (const std::string& words : {" " + percent + "  Processing File " + counts + " files.",
+                                     " " + percent + " " + counts, " " + percent}) {
+      const int bar = std::min<int>(kWideBar, int(room) - int(words.size()) - 2);
+      if (bar >= kNarrowestBar) {
+        text = Bar(at, files, bar) + words;
+        break;
+      }
+      text = words.substr(1);
+    }
   }
   if (text.size() > room) text.resize(room);
   return text;

@@ -40,8 +40,13 @@ std::string Meaning(const Reply& reply) {
 Problem Explain(const Reply& reply, const std::string& what) {
   std::string why = Meaning(reply);
   if (reply.Code() == 506 && !what.empty()) {
-    // The library says only "not found": the system knows why.
-    if (std::optional<std::string> reason = PathProblem(what, Want::kReadableFile)) why = *reason;
+    // The library says only "not found": the system knows why. A folder
+    // that is fine to read may still refuse a new file.
+    const bool folder = !PathProblem(what, Want::kReadableFolder);
+    if (std::optional<std::string> reason =
+            PathProblem(what, folder ? Want::kWritableFolder : Want::kReadableFile)) {
+      why = *reason;
+    }
   }
   return {what, why + CodeNote(reply)};
 }
