@@ -1,4 +1,6 @@
 // generate and count: the jobs that walk the music folders.
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "check.h"
@@ -49,12 +51,23 @@ void Failed(const Reply& reply, const Job& job, Outcome* o) {
   o->Fail(problem);
 }
 
-std::string RenameFailure(const std::string& from, const std::string& to, const std::string& why) {
+// "not renamed: why", or "would not be renamed: why" for a dry run.
+std::string RenameFailure(const std::string& from, const std::string& to, const std::string& why,
+                          const std::string& verb = "not renamed") {
   const std::string folder = ParentOf(to);
   if (folder != ParentOf(from) && !PathExists(folder)) {
-    return "not renamed: the folder's name holds double blanks too; rename the folder first";
+    return verb + ": the folder's name holds double blanks too; rename the folder first";
   }
-  return "not renamed to " + to.substr(folder.size() + 1) + ": " + why;
+  return verb + " to " + to.substr(folder.size() + 1) + ": " + why;
+}
+
+// What a rename would meet, for a dry run.
+std::optional<std::string> ForeseenFailure(const std::string& from, const std::string& to) {
+  const std::string folder = ParentOf(to);
+  const std::string verb = "would not be renamed";
+  if (folder != ParentOf(from) && !PathExists(folder)) return RenameFailure(from, to, "", verb);
+  if (PathExists(to)) return RenameFailure(from, to, std::strerror(EEXIST), verb);
+  return std::nullopt;
 }
 
 struct Renames {
@@ -67,8 +80,7 @@ struct Renames {
 Renames HandleDoubleBlanks(const std::string& folder, bool rename, bool dry_run, Outcome* o) {
   Renames result;
   std::vector<std::string> renamed;
-  for (const std::string& path : CountedFiles(folder)) {
-    if (!HasDoubleBlank(path)) continue;
+  for (const std::string& path : CountedDoubleBlankFiles(folder)) {
     const std::string target = SqueezeBlanks(path);
     if (!rename) {
       const bool in_name = HasDoubleBlank(path.substr(path.rfind('/') + 1));
@@ -77,7 +89,11 @@ Renames HandleDoubleBlanks(const std::string& folder, bool rename, bool dry_run,
       continue;
     }
     if (dry_run) {
-      o->info.push_back({"would rename: ", path + " -> " + target, true});
+      if (std::optional<std::string> why = ForeseenFailure(path, target)) {
+        o->notes.push_back({path, *why});
+      } else {
+        o->info.push_back({"would rename: ", path + " -> " + target, true});
+      }
       continue;
     }
     if (std::optional<std::string> why = RenameNoReplace(path, target)) {
@@ -112,14 +128,10 @@ void ListWritten(const Job& job, const std::string& folder, int files, bool dry_
   }
   if (!dry_run) return;
   // What the list would hold: its file lines.
-  const std::string content = ReadWholeFile(InFolder(folder, *name + kListSuffix)).value_or("");
-  for (size_t pos = 0; pos < content.size();) {
-    size_t end = content.find("\r\n", pos);
-    if (end == std::string::npos) end = content.size();
-    const std::string line = content.substr(pos, end - pos);
+  ForEachLine(InFolder(folder, *name + kListSuffix), [&](const std::string& line) {
     if (line.rfind(kListLineStart, 0) == 0) o->data.push_back({"", line, false});
-    pos = end + 2;
-  }
+    return true;
+  });
 }
 
 // The library's settings for a run into `folder`.

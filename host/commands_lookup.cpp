@@ -102,16 +102,15 @@ std::vector<std::string> FindEntries(const Reply& reply, int* count) {
 }
 
 // The library answers in lower case; the list holds the names as they are.
-// Each entry is the list line after its "!nick ", squeezed and trimmed.
-std::map<std::string, std::string> StoredCase(const std::string& list) {
+// An entry is a list line after its "!nick ", squeezed and trimmed; the
+// list is read until every entry has its line.
+std::map<std::string, std::string> StoredCase(const std::string& list, const std::vector<std::string>& entries) {
   std::map<std::string, std::string> stored;
-  const std::string content = ReadWholeFile(list).value_or("");
-  for (size_t pos = 0; pos < content.size();) {
-    size_t end = content.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = content.size();
-    const std::string line = content.substr(pos, end - pos);
-    pos = end + 1;
-    if (line.empty() || line[0] != '!') continue;
+  size_t left = entries.size();
+  for (const std::string& entry : entries) stored.emplace(entry, entry);
+  std::map<std::string, bool> found;
+  ForEachLine(list, [&](const std::string& line) {
+    if (line.empty() || line[0] != '!') return true;
     const size_t blank = line.find(' ');
     std::string entry = SqueezeBlanks(blank == std::string::npos ? line : line.substr(blank + 1));
     const auto low = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
@@ -119,8 +118,14 @@ std::map<std::string, std::string> StoredCase(const std::string& list) {
     size_t first = 0;
     while (first < entry.size() && low(entry[first])) ++first;
     entry.erase(0, first);
-    stored.emplace(Lower(entry), entry);
-  }
+    auto hit = stored.find(Lower(entry));
+    if (hit != stored.end() && !found[hit->first]) {
+      hit->second = entry;
+      found[hit->first] = true;
+      --left;
+    }
+    return left > 0;
+  });
   return stored;
 }
 
@@ -191,11 +196,10 @@ int RunFind(Session& s, const Arguments& a) {
   if (!o.reply.Ok()) return s.Emit(o.Fail(Explain(o.reply, l.list)));
   int count = 0;
   const std::vector<std::string> entries = FindEntries(o.reply, &count);
-  const std::map<std::string, std::string> stored = StoredCase(l.list);
+  const std::map<std::string, std::string> stored = StoredCase(l.list, entries);
   std::vector<std::string> hits;
   for (const std::string& entry : entries) {
-    auto found = stored.find(entry);
-    const std::string& hit = found == stored.end() ? entry : found->second;
+    const std::string& hit = stored.at(entry);
     o.data.push_back({"", hit, false});
     hits.push_back(JsonText(hit));
   }

@@ -3,9 +3,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <tuple>
-
-#include "files.h"
 
 namespace host {
 
@@ -67,17 +67,33 @@ std::optional<std::string> NewestListName(const std::string& directory, const st
   return best;
 }
 
-std::vector<std::string> CountedFiles(const std::string& directory) {
-  std::vector<std::string> paths;
-  const std::string content = ReadWholeFile(InFolder(directory, kOrderFile)).value_or("");
-  for (size_t pos = 0; pos < content.size();) {
-    size_t end = content.find("\r\n", pos);
-    if (end == std::string::npos) end = content.size();
-    const std::string line = content.substr(pos, end - pos);
-    pos = end + 2;
-    const size_t sep = line.find(kSep);
-    if (sep != std::string::npos) paths.push_back(line.substr(sep + 1) + line.substr(0, sep));
+bool ForEachLine(const std::string& path, const std::function<bool(const std::string&)>& line) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char* buffer = nullptr;
+  size_t capacity = 0;
+  ssize_t length;
+  bool going = true;
+  while (going && (length = getline(&buffer, &capacity, file)) >= 0) {
+    std::string text(buffer, size_t(length));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    going = line(text);
   }
+  std::free(buffer);
+  const bool ok = !std::ferror(file);
+  std::fclose(file);
+  return ok;
+}
+
+std::vector<std::string> CountedDoubleBlankFiles(const std::string& directory) {
+  std::vector<std::string> paths;
+  ForEachLine(InFolder(directory, kOrderFile), [&](const std::string& line) {
+    const size_t sep = line.find(kSep);
+    if (sep != std::string::npos && HasDoubleBlank(line)) {
+      paths.push_back(line.substr(sep + 1) + line.substr(0, sep));
+    }
+    return true;
+  });
   return paths;
 }
 

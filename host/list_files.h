@@ -2,6 +2,7 @@
 // the dated lists of a nick and the counting's ordering file.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,9 +21,15 @@ std::optional<std::string> NewestListName(const std::string& directory, const st
 // `directory` with one trailing "/".
 std::string InFolder(const std::string& directory, const std::string& name);
 
-// The files a counting found, from its ordering file "byfiles.tmp" in
-// `directory` (one "name SEP folder/" line each), as full paths.
-std::vector<std::string> CountedFiles(const std::string& directory);
+// The files a counting found whose paths hold double blanks, from its
+// ordering file "byfiles.tmp" in `directory` (one "name SEP folder/" line
+// each), as full paths. The file is read line by line: it has a line for
+// every file of the collection.
+std::vector<std::string> CountedDoubleBlankFiles(const std::string& directory);
+
+// Calls `line` with each line of a CR LF text file until it returns false;
+// false when the file cannot be read.
+bool ForEachLine(const std::string& path, const std::function<bool(const std::string&)>& line);
 
 // Each run of equal blanks (space or NBSP) shortened to one, the rule the
 // list applies to file names.
