@@ -250,6 +250,9 @@ TEST_F(HostTest, RenamesOnlyWhenAskedAndSaysSo) {
   // A rename never replaces a file: both stay, and the run says why.
   Song("x  y.mp3");
   Song("x y.mp3", 999);
+  const Outcome foreseen = Generate("--dry-run --rename");
+  EXPECT_NE(foreseen.err.find("x  y.mp3: would not be renamed to x y.mp3: File exists"), std::string::npos)
+      << foreseen.err;
   const Outcome clash = Generate("--no-compress --rename");
   EXPECT_EQ(clash.status, 1);
   EXPECT_NE(clash.err.find("x  y.mp3: not renamed to x y.mp3: File exists"), std::string::npos) << clash.err;
@@ -275,6 +278,43 @@ TEST_F(HostTest, OutputFollowsTheLocale) {
     EXPECT_EQ(o.err, "quorbel: " + music_ + "/" + c.name + ": the name holds double blanks; --rename renames the file\n")
         << c.env << " " << c.flag;
   }
+}
+
+// Jobs that write say where; the chart keeps the old one without hit data;
+// a "name" key picks the list that lookups answer from.
+TEST_F(HostTest, JobsSayWhatTheyWroteAndNameWins) {
+  Song("a.mp3");
+  const std::string chart = lists_ + "/ZOQChart.hdt";
+  WriteFile(chart, "old chart\n");
+  const Outcome kept = RunHost("chart " + Paths());
+  EXPECT_EQ(kept.status, 1);
+  EXPECT_EQ(kept.err, "quorbel: " + lists_ + "/ZOQHitData.hdt: No such file or directory; the chart is left as it is\n");
+  EXPECT_EQ(ReadFile(chart), "old chart\n");
+  WriteFile(lists_ + "/ZOQHitData.hdt", "a.mp3 2\n");
+  struct Case {
+    std::string arguments;
+    std::string out;
+    std::string written;
+  } cases[] = {
+      {"chart " + Paths(), "chart: " + chart + "\n", chart},
+      {"dump " + Quoted(lists_), "dump: " + lists_ + "/core\n", lists_ + "/core"},
+      {"count " + Paths(), "1\n", ""},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = RunHost(c.arguments);
+    EXPECT_EQ(o.status, 0) << c.arguments << o.err;
+    EXPECT_EQ(o.out, c.out);
+    EXPECT_TRUE(c.written.empty() || Exists(c.written)) << c.written;
+  }
+  // An older list named in the configuration is the one find answers from.
+  WriteFile(lists_ + "/Bob[01-01-01]-mm.txt", "!Bob old.mp3 ::INFO:: 1MB\r\n");
+  ASSERT_EQ(Generate().status, 0);
+  EXPECT_EQ(RunHost("find " + Paths() + " '*.mp3'").out, "a.mp3\xC2\xA0 ::INFO:: 0.1MB\n");
+  WriteIni("[listmake]\nnick=Bob\nname=Bob[01-01-01]\n");
+  EXPECT_EQ(RunHost("find " + Paths() + " '*.mp3'").out, "old.mp3 ::INFO:: 1MB\n");
+  WriteIni("[listmake]\nnick=Bob\nname=Bob[02-02-02]\n");
+  EXPECT_NE(RunHost("find " + Paths() + " '*.mp3'").err.find("Bob[02-02-02]-mm.txt: no such list"),
+            std::string::npos);
 }
 
 TEST_F(HostTest, OneWriterPerListFolder) {
