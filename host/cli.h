@@ -39,7 +39,6 @@ struct Subcommand {
   std::vector<OptionSpec> options;
   size_t min_positional;
   size_t max_positional;
-  bool needs_library;
   int (*run)(Session& session, const Arguments& args);
 };
 

@@ -47,48 +47,48 @@ const std::vector<Subcommand>& Subcommands() {
         {"--no-compress", nullptr, nullptr, "make no ZIP of the list"},
         {"--example", nullptr, "NAME", "the example file name in the list's header"},
         kForce},
-       1, 2, true, RunGenerate},
+       1, 2, RunGenerate},
       {"count", "count [--force] INI [DIR]", "count the files the list would hold",
        "Counts the files the configuration file INI names and prints how many.\n"
        "The counting writes its work files into DIR (default: the current directory).",
-       {kForce}, 1, 2, true, RunCount},
+       {kForce}, 1, 2, RunCount},
       {"find", "find INI DIR PATTERN", "answer a find request from the list",
        "Answers a find request from the newest list of the configured nick in DIR, as the\n"
        "library answers other users: up to five list entries matching PATTERN ('*' matches\n"
        "any text; matching ignores case), one per line, as the list writes them. Reads\n"
        "only: no list is made, no file is changed. A 'name' key in the configuration picks\n"
        "that list instead of the newest.",
-       {}, 3, 3, true, RunFind},
+       {}, 3, 3, RunFind},
       {"search", "search INI DIR NAME", "find a file's path in the index",
        "Looks the exact file name NAME up in the newest index of the configured nick in\n"
        "DIR and prints the file's full path. Reads only, as find.",
-       {}, 3, 3, true, RunSearch},
+       {}, 3, 3, RunSearch},
       {"info", "info FILE", "show a file's MPEG data and ID3v1 tag",
        "Prints the MPEG audio data (bitrate, sample rate, mode, time) and the ID3v1 tag\n"
        "of one .mp3 or .mp2 file, one labelled field per line.",
-       {}, 1, 1, true, RunInfo},
+       {}, 1, 1, RunInfo},
       {"chart", "chart INI [DIR]", "make the download chart",
        "Turns the hit data ZOQHitData.hdt in DIR (default: the current directory) into the\n"
        "download chart ZOQChart.hdt beside it.",
-       {}, 1, 2, true, RunChart},
+       {}, 1, 2, RunChart},
       {"dump", "dump [DIR [INI]]", "write the library's diagnostic dump",
        "Writes the library's state into the file 'core' in DIR (default: the current\n"
        "directory) and prints its path. With INI, the configuration is read first.",
-       {}, 0, 2, true, RunDump},
+       {}, 0, 2, RunDump},
       {"version", "version", "show the versions", "Prints the versions of quorbel and its library.",
-       {}, 0, 0, false, RunVersion},
+       {}, 0, 0, RunVersion},
       {"raw", "raw COMMAND [ARGUMENT]", "call one library command",
        "Calls any command of the library (ZOQ_...) with ARGUMENT and prints its reply line\n"
        "as the library wrote it: a 2xx reply on standard output, any other on standard\n"
        "error. Each raw call starts a fresh library, so settings do not carry over: use\n"
        "'script' for a sequence.",
-       {}, 1, 2, true, RunRaw},
+       {}, 1, 2, RunRaw},
       {"script", "script", "call library commands read from standard input",
        "Reads commands from standard input, one per line: the command's name, one blank,\n"
        "and its argument as it stands (\"ZOQ_SetDirectory /srv/lists\"). Empty lines and\n"
        "lines starting with '#' are skipped. Every reply line is printed on standard\n"
        "output, in order. Exit status 0 when every reply was 2xx.",
-       {}, 0, 0, true, RunScript},
+       {}, 0, 0, RunScript},
   };
   return list;
 }
