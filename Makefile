@@ -4,6 +4,8 @@
 #               machine can run and say plainly what it could not
 # Further targets: build, native, win32, win64, test-native, test-win32,
 # test-win64, test-setup, dist, test-dist, bench, clean.
+#   make install [PREFIX=/usr/local] [DESTDIR=]   the Linux host, libraries, manual, completion
+#   make uninstall [PREFIX=/usr/local] [DESTDIR=]
 
 JOBS        ?= $(shell nproc)
 NATIVE_DIR  := build/linux
@@ -11,9 +13,11 @@ WIN32_DIR   := build/win32
 WIN64_DIR   := build/win64
 SUMMARY     := build/test-summary.txt
 export WINEDEBUG ?= -all
+PREFIX      ?= /usr/local
 
 .PHONY: setup build native win32 win64 test test-native test-win32 test-win64 \
-        test-setup test-summary-start dist test-dist demo bench clean
+        test-setup test-summary-start dist test-dist demo bench clean \
+        install uninstall
 
 setup:
 	@scripts/setup.sh
@@ -73,3 +77,9 @@ bench: native
 
 clean:
 	rm -rf build dist
+
+install: native
+	@DESTDIR="$(DESTDIR)" cmake --install $(NATIVE_DIR) --prefix "$(PREFIX)"
+
+uninstall:
+	@cmake -DPREFIX="$(PREFIX)" -DDESTDIR="$(DESTDIR)" -P host/uninstall.cmake

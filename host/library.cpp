@@ -1,8 +1,11 @@
 #include "library.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 namespace host {
@@ -13,7 +16,38 @@ namespace {
 constexpr size_t kBufferSize = 4096;
 constexpr int kQuitCode = 1;  // UnloadDll's code when the host exits
 constexpr int kShowFlag = 1;
+constexpr const char* kLibraryName = "libquorbel.so";
+constexpr const char* kLibraryVariable = "QUORBEL_LIBRARY";
+constexpr const char* kInstalledFromBin = "../lib/quorbel/";  // install_layout.cmake
+
+// The folder of the running program's file, symlinks resolved.
+std::string ProgramFolder() {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", error);
+  return error ? std::string() : exe.parent_path().string() + "/";
+}
+
 }  // namespace
+
+std::vector<std::string> LibraryCandidates() {
+  if (const char* path = std::getenv(kLibraryVariable); path != nullptr && *path != '\0') return {path};
+  const std::string folder = ProgramFolder();
+  if (folder.empty()) return {std::string("./") + kLibraryName};
+  const auto installed = std::filesystem::path(folder + kInstalledFromBin + kLibraryName).lexically_normal();
+  return {folder + kLibraryName, installed.string()};
+}
+
+std::unique_ptr<Library> Library::OpenFirst(const std::vector<std::string>& candidates,
+                                            std::string* path, std::string* error) {
+  *path = candidates.front();
+  for (const std::string& candidate : candidates) {
+    if (access(candidate.c_str(), F_OK) == 0) {
+      *path = candidate;
+      break;
+    }
+  }
+  return Open(*path, error);
+}
 
 int Reply::Code() const {
   if (data.size() < 3) return 0;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "quorbel_api.h"
 
@@ -18,10 +19,18 @@ struct Reply {
   bool Ok() const { return Code() / 100 == 2; }
 };
 
+// Where the library is looked for, in order: $QUORBEL_LIBRARY alone when it
+// is set; else beside the program's real file (symlinks resolved), then in
+// the installed layout, PREFIX/lib/quorbel/ for a program in PREFIX/bin/.
+std::vector<std::string> LibraryCandidates();
+
 class Library {
  public:
   // Opens the library and calls LoadDll; null with `error` set on failure.
   static std::unique_ptr<Library> Open(const std::string& path, std::string* error);
+  // The first candidate that exists, or the first one (for its error).
+  static std::unique_ptr<Library> OpenFirst(const std::vector<std::string>& candidates,
+                                            std::string* path, std::string* error);
   ~Library();  // UnloadDll, then closes the library
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;

@@ -1,24 +1,45 @@
-// How the library's text reaches the user. The library's special bytes
-// (NBSP 0xA0 padding, the separator 0xFF) are single-byte code page text;
-// a terminal gets them as UTF-8, a pipe or file gets the bytes unchanged.
+// How text reaches the user. Two kinds of text pass through here: the
+// library's text (single-byte code page: NBSP padding, tag values) and file
+// system paths (bytes as the system stores them). Both are shown as the
+// locale's encoding allows, and a control byte in a name never reaches the
+// terminal as such.
 #pragma once
 
 #include <string>
 
-#include "library.h"
-
 namespace host {
 
-enum class Encoding { kBytes, kUtf8 };
+enum class Encoding {
+  kBytes,    // unchanged (--bytes)
+  kUtf8,     // a UTF-8 locale, or --utf8
+  kEscaped,  // any other locale: bytes above 0x7F as \xNN
+};
 
-// Valid UTF-8 sequences (file names from the file system) pass unchanged;
-// every other byte is read as Windows-1252 and written as UTF-8.
+// The encoding of the user's locale (LC_ALL, LC_CTYPE, LANG).
+Encoding LocaleEncoding();
+
+// Valid UTF-8 sequences pass unchanged; every other byte is read as
+// Windows-1252 and written as UTF-8.
 std::string ToUtf8(const std::string& text);
 
-std::string ForDisplay(const std::string& text, Encoding encoding);
+class Display {
+ public:
+  explicit Display(Encoding encoding) : encoding_(encoding) {}
+  Encoding encoding() const { return encoding_; }
+  // The library's text: bytes that are not UTF-8 are code page characters.
+  std::string Text(const std::string& text) const;
+  // A path: bytes that are not UTF-8 cannot be shown as what they are, so
+  // they appear as \xNN, which a shell's $'...' turns back into the name.
+  std::string Path(const std::string& path) const;
 
-// The reply line and, when the command wrote it, the parameter buffer's
-// continuation, each on a line of its own.
-void PrintReply(const Reply& reply, Encoding encoding);
+ private:
+  Encoding encoding_;
+};
+
+// JSON strings must be UTF-8. Library text is converted as ToUtf8 does; a
+// path's stray bytes become U+DC80 + byte, the form Python's
+// os.fsencode() turns back into the exact bytes.
+std::string JsonText(const std::string& text);
+std::string JsonPath(const std::string& path);
 
 }  // namespace host

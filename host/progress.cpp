@@ -1,5 +1,9 @@
 #include "progress.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -8,7 +12,10 @@ namespace host {
 namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
-constexpr int kBarWidth = 30;
+constexpr int kWideBar = 30;
+constexpr int kNarrowestBar = 10;
+constexpr int kDefaultColumns = 80;
+constexpr const char* kClearLine = "\r\x1b[K";
 
 volatile std::sig_atomic_t g_interrupts = 0;
 
@@ -29,9 +36,15 @@ int Number(const Reply& reply) {
   }
 }
 
-std::string Bar(int done, int total) {
-  const int filled = total > 0 ? int(int64_t(done) * kBarWidth / total) : 0;
-  return "[" + std::string(size_t(filled), '#') + std::string(size_t(kBarWidth - filled), '-') + "]";
+std::string Bar(int done, int total, int width) {
+  const int filled = total > 0 ? int(int64_t(std::min(done, total)) * width / total) : 0;
+  return "[" + std::string(size_t(filled), '#') + std::string(size_t(width - filled), '-') + "]";
+}
+
+int TerminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return kDefaultColumns;
 }
 
 }  // namespace
@@ -44,7 +57,7 @@ Progress::Progress(Library& library, bool draw) : library_(library), draw_(draw)
 Progress::~Progress() {
   library_.SetMessagePump(nullptr, nullptr);
   Clear();
-  std::signal(SIGINT, SIG_DFL);
+  if (!Interrupted()) std::signal(SIGINT, SIG_DFL);
 }
 
 bool Progress::Interrupted() { return g_interrupts > 0; }
@@ -63,7 +76,7 @@ void Progress::OnPump() {
   if (Interrupted() && !stop_sent_) {
     stop_sent_ = true;  // a nested stop, as the client's script would send it
     library_.Call("ZOQ_StopGenerate");
-    if (draw_) std::fputs("\r\x1b[Kstopping...\n", stderr);
+    if (draw_) std::fprintf(stderr, "%sstopping...\n", kClearLine);
   }
   const auto now = std::chrono::steady_clock::now();
   if (draw_ && phase_ != Phase::kIdle && now >= next_draw_) {
@@ -73,27 +86,44 @@ void Progress::OnPump() {
   in_pump_ = false;
 }
 
+std::string Progress::Fit(Phase phase, int files, int at, int columns) {
+  const size_t room = size_t(std::max(columns - 1, 1));
+  std::string text;
+  if (phase == Phase::kCounting) {
+    text = "Counting files... " + std::to_string(files) + " found";
+  } else {
+    const std::string percent = std::to_string(files > 0 ? int(int64_t(at) * 100 / files) : 0) + "%";
+    const std::string counts = std::to_string(at) + " of " + std::to_string(files);
+    // The long words give way to short ones first, then the bar goes.
+    for (const std::string& words : {" " + percent + "  Processing File " + counts + " files.",
+                                     " " + percent + " " + counts, " " + percent}) {
+      const int bar = std::min<int>(kWideBar, int(room) - int(words.size()) - 2);
+      if (bar >= kNarrowestBar) {
+        text = Bar(at, files, bar) + words;
+        break;
+      }
+      text = words.substr(1);
+    }
+  }
+  if (text.size() > room) text.resize(room);
+  return text;
+}
+
 void Progress::Draw() {
   const int files = Number(library_.Call("ZOQ_Status", "Files"));
   const bool growing = last_files_ >= 0 && files != last_files_;
   last_files_ = files;
-  std::string text;
-  if (phase_ == Phase::kCounting || growing) {
-    text = "Counting files... " + std::to_string(files) + " found";
-  } else {
-    const int at = Number(library_.Call("ZOQ_Status", "ActFile"));
-    const int percent = files > 0 ? int(int64_t(at) * 100 / files) : 0;
-    text = Bar(at, files) + " " + std::to_string(percent) + "%  Processing File " +
-           std::to_string(at) + " of " + std::to_string(files) + " files.";
-  }
-  std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
+  const Phase shown = growing ? Phase::kCounting : phase_;
+  const int at = shown == Phase::kProcessing ? Number(library_.Call("ZOQ_Status", "ActFile")) : 0;
+  const std::string text = Fit(shown, files, at, TerminalColumns());
+  std::fprintf(stderr, "%s%s", kClearLine, text.c_str());
   std::fflush(stderr);
   line_shown_ = true;
 }
 
 void Progress::Clear() {
   if (!line_shown_) return;
-  std::fputs("\r\x1b[K", stderr);
+  std::fputs(kClearLine, stderr);
   std::fflush(stderr);
   line_shown_ = false;
 }

@@ -25,6 +25,10 @@ class Progress {
   // True once Ctrl-C has been pressed.
   static bool Interrupted();
 
+  // The line for a terminal `columns` wide: never wider than columns - 1,
+  // so that it is redrawn in place instead of wrapping.
+  static std::string Fit(Phase phase, int files, int at, int columns);
+
  private:
   static void Pump(void* self);
   void OnPump();

@@ -1,0 +1,39 @@
+// The files the library leaves in the list folder, as the host finds them:
+// the dated lists of a nick and the counting's ordering file.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+constexpr const char* kListSuffix = "-mm.txt";
+constexpr const char* kIndexSuffix = "-mm.idx";
+constexpr const char* kZipSuffix = "-mm.zip";
+
+// The base name (NICK[MM-DD-YY]) of the newest file NICK[MM-DD-YY]+suffix in
+// `directory`: the latest date in the name, then the latest change.
+std::optional<std::string> NewestListName(const std::string& directory, const std::string& nick,
+                                          const std::string& suffix);
+
+// `directory` with one trailing "/".
+std::string InFolder(const std::string& directory, const std::string& name);
+
+// The files a counting found whose paths hold double blanks, from its
+// ordering file "byfiles.tmp" in `directory` (one "name SEP folder/" line
+// each), as full paths. The file is read line by line: it has a line for
+// every file of the collection.
+std::vector<std::string> CountedDoubleBlankFiles(const std::string& directory);
+
+// Calls `line` with each line of a CR LF text file until it returns false;
+// false when the file cannot be read.
+bool ForEachLine(const std::string& path, const std::function<bool(const std::string&)>& line);
+
+// Each run of equal blanks (space or NBSP) shortened to one, the rule the
+// list applies to file names.
+std::string SqueezeBlanks(const std::string& text);
+bool HasDoubleBlank(const std::string& path);
+
+}  // namespace host
