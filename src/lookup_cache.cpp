@@ -12,7 +12,12 @@ constexpr int64_t kNanosecondsPerSecond = 1000000000;
 constexpr int64_t kStampGranularity = 3 * kNanosecondsPerSecond;
 // A file taking more memory than this (text, lines and names together) is
 // read for each request instead of being kept; at most two are kept.
-constexpr int64_t kMostKeptBytes = 64 * 1024 * 1024;
+constexpr size_t kMostKeptBytes = 64 * 1024 * 1024;
+
+size_t Footprint(const FileSnapshot& snapshot) {
+  return snapshot.text.size() + snapshot.lines.size() * sizeof(LineSpan) +
+         snapshot.name_slots.size() * sizeof(FileSnapshot::NameSlot);
+}
 
 }  // namespace
 
@@ -23,7 +28,7 @@ bool LookupCache::StampsVouch(const Entry& entry) {
 }
 
 bool LookupCache::MayKeep(const Probe& probe) {
-  return probe.stamped && probe.stamp.size <= kMostKeptBytes;
+  return probe.stamped && probe.stamp.size <= int64_t(kMostKeptBytes);
 }
 
 LookupCache::Probe LookupCache::Look(Env& env, Kind kind, const std::string& path,
@@ -36,39 +41,44 @@ LookupCache::Probe LookupCache::Look(Env& env, Kind kind, const std::string& pat
     entry = Entry{};  // another file now: free its memory at once
     return probe;
   }
-  if (StampsVouch(entry)) {
-    probe.kept = entry.snapshot;
-    return probe;
+  if (!StampsVouch(entry)) {
+    // Written too recently for the stamps to show a rewrite: read it again.
+    SnapshotReader reader(file, path, FoldingOf(kind), probe.stamp.size, true);
+    while (reader.ReadMore()) {
+    }
+    if (reader.snapshot().text == entry.snapshot->text) {
+      entry.verified_at = probe.opened_at;
+    } else if (!Keep(env, kind, path, file, probe, reader)) {
+      // Changing while read: answered from what was read, kept no longer.
+      entry = Entry{};
+      auto once = std::make_shared<FileSnapshot>(std::move(reader.snapshot()));
+      Prepare(kind, once.get());
+      probe.kept = once;
+      return probe;
+    }
   }
-  // Written too recently for the stamps to show a rewrite: read it again.
-  SnapshotReader reader(file, path, FoldingOf(kind), probe.stamp.size, true);
-  while (reader.ReadMore()) {
-  }
-  if (reader.snapshot().text == entry.snapshot->text) {
-    entry.verified_at = probe.opened_at;
-    probe.kept = entry.snapshot;
-  } else {
-    probe.kept = Keep(env, kind, path, file, probe, std::move(reader));
-  }
+  Prepare(kind, entry.snapshot.get());
+  probe.kept = entry.snapshot;
+  if (Footprint(*entry.snapshot) > kMostKeptBytes) entry = Entry{};  // used this once only
   return probe;
 }
 
-std::shared_ptr<const FileSnapshot> LookupCache::Keep(Env& env, Kind kind,
-                                                      const std::string& path, std::FILE* file,
-                                                      const Probe& probe,
-                                                      SnapshotReader&& reader) {
-  auto snapshot = std::make_shared<FileSnapshot>(std::move(reader.snapshot()));
-  if (kind == kIndex) BuildNameTable(snapshot.get());
-  const int64_t footprint = int64_t(snapshot->text.size() +
-                                    snapshot->lines.size() * sizeof(LineSpan) +
-                                    snapshot->name_slots.size() * sizeof(FileSnapshot::NameSlot));
+void LookupCache::Prepare(Kind kind, FileSnapshot* snapshot) {
+  if (snapshot->lines.empty() && !snapshot->text.empty()) {
+    LineSplitter().Split(snapshot->text, true, &snapshot->lines);
+  }
+  if (kind == kIndex && snapshot->name_slots.empty()) BuildNameTable(snapshot);
+}
+
+bool LookupCache::Keep(Env& env, Kind kind, const std::string& path, std::FILE* file,
+                       const Probe& probe, SnapshotReader& reader) {
   FileStamp after;
   const bool unchanged = probe.stamped && env.StampFile(file, &after) && after == probe.stamp &&
                          reader.bytes_read() == probe.stamp.size;
-  if (reader.AtEnd() && reader.keeps_all() && unchanged && footprint <= kMostKeptBytes) {
-    entries_[kind] = Entry{path, probe.stamp, probe.opened_at, snapshot};
-  }
-  return snapshot;
+  if (!reader.AtEnd() || !reader.keeps_all() || !unchanged) return false;
+  entries_[kind] = Entry{path, probe.stamp, probe.opened_at,
+                         std::make_shared<FileSnapshot>(std::move(reader.snapshot()))};
+  return true;
 }
 
 void LookupCache::Drop() {

@@ -38,10 +38,11 @@ class LookupCache {
   static bool MayKeep(const Probe& probe);
   // Takes what a request read of `file`: when the reader holds the whole
   // file and the file did not change meanwhile, it is kept for the next
-  // requests. Returns the snapshot either way (an index's with its names).
-  std::shared_ptr<const FileSnapshot> Keep(Env& env, Kind kind, const std::string& path,
-                                           std::FILE* file, const Probe& probe,
-                                           SnapshotReader&& reader);
+  // requests, which split it into lines (and an index's names into their
+  // table) on first use.
+  // Returns whether it was kept (the reader's snapshot then moved out).
+  bool Keep(Env& env, Kind kind, const std::string& path, std::FILE* file, const Probe& probe,
+            SnapshotReader& reader);
   // Forgets everything kept.
   void Drop();
 
@@ -50,10 +51,13 @@ class LookupCache {
     std::string path;
     FileStamp stamp;
     int64_t verified_at = 0;  // file clock before the content was last read
-    std::shared_ptr<const FileSnapshot> snapshot;
+    std::shared_ptr<FileSnapshot> snapshot;
   };
 
   static bool StampsVouch(const Entry& entry);
+  // Splits a snapshot into lines and fills an index's name table, unless
+  // done before.
+  static void Prepare(Kind kind, FileSnapshot* snapshot);
 
   Entry entries_[kKinds];
 };

@@ -11,7 +11,8 @@ namespace quorbel {
 
 namespace {
 
-constexpr size_t kFirstPiece = 64 * 1024;
+// Small first: most finds and searches are answered from the first lines.
+constexpr size_t kFirstPiece = 16 * 1024;
 constexpr size_t kLargestPiece = 4 * 1024 * 1024;
 constexpr int32_t kReadErrorContext = 100;
 constexpr size_t kNone = std::string::npos;
@@ -21,15 +22,17 @@ constexpr size_t kNone = std::string::npos;
 SnapshotReader::SnapshotReader(std::FILE* file, std::string path, Folding folding,
                                int64_t size_hint, bool keep_all)
     : file_(file), path_(std::move(path)), folding_(folding), keep_all_(keep_all),
-      piece_(kFirstPiece) {
-  // One byte more than the size, so that the end shows without a regrowth.
-  if (keep_all_ && size_hint >= 0) snapshot_.text.reserve(size_t(size_hint) + 1);
-}
+      size_hint_(size_hint), piece_(kFirstPiece) {}
 
 bool SnapshotReader::ReadMore() {
   if (at_end_) return false;
   std::string& text = snapshot_.text;
   const size_t old = text.size();
+  // Once a second piece is needed, room for the whole file at once (one
+  // byte more, so that its end shows without growing again).
+  if (old > 0 && keep_all_ && size_hint_ >= 0 && text.capacity() < size_t(size_hint_) + 1) {
+    text.reserve(size_t(size_hint_) + 1);
+  }
   text.resize(old + piece_);
   const size_t n = std::fread(text.data() + old, 1, piece_, file_);
   text.resize(old + n);
@@ -40,11 +43,16 @@ bool SnapshotReader::ReadMore() {
   bytes_read_ += int64_t(n);
   if (folding_ == Folding::kLowerAscii) LowerAscii(text.data() + old, n);
   piece_ = std::min(piece_ * 2, kLargestPiece);
-  SplitLines();
   return true;
 }
 
-size_t SnapshotReader::NextByte::Find(std::string_view text, size_t from) {
+void SnapshotReader::Forget(size_t offset) {
+  snapshot_.text.erase(0, offset);
+  snapshot_.lines.clear();
+  splitter_ = LineSplitter{};
+}
+
+size_t LineSplitter::NextByte::Find(std::string_view text, size_t from) {
   if (at != kNone && at >= from) return at;
   // With no byte found before, the text up to searched_to holds none.
   const size_t start = at == kNone ? std::max(from, searched_to) : from;
@@ -56,34 +64,24 @@ size_t SnapshotReader::NextByte::Find(std::string_view text, size_t from) {
   return at;
 }
 
-// A line ends at the first CR or LF; CR LF counts as one line end. A CR at
-// the very end of what was read may still be followed by its LF.
-void SnapshotReader::SplitLines() {
-  const std::string_view text = snapshot_.text;
+// A CR at the very end of the text may still be followed by its LF.
+void LineSplitter::Split(std::string_view text, bool at_end, std::vector<LineSpan>* lines) {
   for (;;) {
     const size_t begin = unsplit_;
     const size_t end = std::min(next_lf_.Find(text, begin), next_cr_.Find(text, begin));
     if (end == kNone) {
-      if (at_end_ && begin < text.size()) {
-        snapshot_.lines.push_back({uint32_t(begin), uint32_t(text.size())});
+      if (at_end && begin < text.size()) {
+        lines->push_back({uint32_t(begin), uint32_t(text.size())});
         unsplit_ = text.size();
       }
       return;
     }
     const bool cr = text[end] == '\r';
-    if (cr && end + 1 == text.size() && !at_end_) return;
-    snapshot_.lines.push_back({uint32_t(begin), uint32_t(end)});
+    if (cr && end + 1 == text.size() && !at_end) return;
+    lines->push_back({uint32_t(begin), uint32_t(end)});
     unsplit_ = end + 1;
     if (cr && unsplit_ < text.size() && text[unsplit_] == '\n') ++unsplit_;
   }
-}
-
-void SnapshotReader::ForgetLines() {
-  snapshot_.text.erase(0, unsplit_);
-  snapshot_.lines.clear();
-  unsplit_ = 0;
-  next_lf_ = NextByte{'\n'};
-  next_cr_ = NextByte{'\r'};
 }
 
 // --- index lines ----------------------------------------------------------------

@@ -36,26 +36,15 @@ struct FileSnapshot {
 
 enum class Folding { kKeepCase, kLowerAscii };
 
-// Reads an open file in growing pieces into a snapshot, lower-cased when
-// asked, and splits off every line a piece completes.
-class SnapshotReader {
+// Splits a text into lines as TextFile::ReadLine does: a line ends at the
+// first CR or LF, CR LF counting as one line end. Called again as the text
+// grows, it goes on where it stopped.
+class LineSplitter {
  public:
-  // `size_hint` (the file's size when known, else -1) sizes the buffer once
-  // when the whole file is to be kept.
-  SnapshotReader(std::FILE* file, std::string path, Folding folding, int64_t size_hint,
-                 bool keep_all);
-
-  // Reads the next piece; false once the file's end had been reached
-  // before the call. Raises EInOutError on a read error.
-  bool ReadMore();
-  bool AtEnd() const { return at_end_; }
-  // Forgets the lines split off so far (a file too large to keep); the
-  // bytes of an unfinished line stay.
-  void ForgetLines();
-
-  FileSnapshot& snapshot() { return snapshot_; }
-  int64_t bytes_read() const { return bytes_read_; }
-  bool keeps_all() const { return keep_all_; }
+  // Adds the lines that `text` completes; at the text's end (`at_end`) an
+  // unterminated last line too.
+  void Split(std::string_view text, bool at_end, std::vector<LineSpan>* lines);
+  size_t unsplit() const { return unsplit_; }  // the first byte not in a line
 
  private:
   // The next position of one byte, remembered between the lines so that
@@ -67,18 +56,45 @@ class SnapshotReader {
     size_t Find(std::string_view text, size_t from);
   };
 
-  void SplitLines();
+  size_t unsplit_ = 0;
+  NextByte next_lf_{'\n'};
+  NextByte next_cr_{'\r'};
+};
 
+// Reads an open file in growing pieces into a snapshot's text, lower-cased
+// when asked.
+class SnapshotReader {
+ public:
+  // `size_hint` (the file's size when known, else -1) sizes the buffer once
+  // the file is seen to need more than one piece, when it is to be kept.
+  SnapshotReader(std::FILE* file, std::string path, Folding folding, int64_t size_hint,
+                 bool keep_all);
+
+  // Reads the next piece; false once the file's end had been reached
+  // before the call. Raises EInOutError on a read error.
+  bool ReadMore();
+  bool AtEnd() const { return at_end_; }
+  // Splits off the lines that the text read so far completes.
+  void SplitLines() { splitter_.Split(snapshot_.text, at_end_, &snapshot_.lines); }
+  // Forgets the lines split off so far and the text before `offset` (a
+  // file too large to keep). Without an offset, the text of those lines.
+  void Forget(size_t offset);
+  void ForgetLines() { Forget(splitter_.unsplit()); }
+
+  FileSnapshot& snapshot() { return snapshot_; }
+  int64_t bytes_read() const { return bytes_read_; }
+  bool keeps_all() const { return keep_all_; }
+
+ private:
   std::FILE* file_;
   std::string path_;
   Folding folding_;
   bool keep_all_;
+  int64_t size_hint_;
   bool at_end_ = false;
   size_t piece_;
-  size_t unsplit_ = 0;  // first byte not yet in a line
   int64_t bytes_read_ = 0;
-  NextByte next_lf_{'\n'};
-  NextByte next_cr_{'\r'};
+  LineSplitter splitter_;
   FileSnapshot snapshot_;
 };
 
@@ -93,7 +109,7 @@ std::string IndexPath(std::string_view line);
 // may be left out for a text known to hold none.
 bool IndexLineUsable(std::string_view line, bool may_hold_nul = true);
 
-// Fills name_slots; the snapshot must be whole.
+// Fills name_slots; the snapshot must be whole and split into lines.
 void BuildNameTable(FileSnapshot* snapshot);
 // The first usable line whose name is `name`, or -1.
 int64_t FindName(const FileSnapshot& snapshot, std::string_view name);

@@ -35,15 +35,26 @@ std::string SearchAnswer(std::string_view line) {
   return reply::DataTagFirst(kSearchTag, IndexPath(line));
 }
 
-// Reads the index from its start up to the first line that answers `key`;
-// a file read to its end is offered to the cache.
-std::string ReadIndexFor(LookupCache& cache, Env& env, const std::string& path,
-                         std::FILE* file, const LookupCache::Probe& probe,
-                         const std::string& key) {
-  SnapshotReader reader(file, path, Folding::kKeepCase, probe.stamp.size,
-                        LookupCache::MayKeep(probe));
+bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+// Where the line starting at `begin` ends; npos when its end is not read yet.
+size_t LineEnd(std::string_view text, size_t begin, bool at_end) {
+  const auto end = std::find_if(text.begin() + begin, text.end(), IsLineEnd);
+  if (end == text.end()) return at_end ? text.size() : std::string_view::npos;
+  return size_t(end - text.begin());
+}
+
+// A name holding SEP or a line end is never the name of any index line.
+bool CanBeAName(const std::string& key) {
+  return key.find_first_of(std::string{kSep, '\n', '\r'}) == std::string::npos;
+}
+
+// Line by line, for the empty name (which lines without SEP have too) and
+// for keys that no line can have as its name.
+std::optional<std::string> ScanIndexLines(SnapshotReader& reader, const std::string& key) {
   size_t next = 0;
   while (reader.ReadMore()) {
+    reader.SplitLines();
     const FileSnapshot& read = reader.snapshot();
     for (; next < read.lines.size(); ++next) {
       const std::string_view line = read.Line(next);
@@ -54,7 +65,51 @@ std::string ReadIndexFor(LookupCache& cache, Env& env, const std::string& path,
       next = 0;
     }
   }
-  cache.Keep(env, LookupCache::kIndex, path, file, probe, std::move(reader));
+  return std::nullopt;
+}
+
+// For any other name: the name followed by SEP at the start of a line,
+// found without splitting the text into lines.
+std::optional<std::string> SeekIndexName(SnapshotReader& reader, const std::string& key) {
+  const std::string name_and_sep = key + kSep;
+  const Literal needle(name_and_sep);
+  size_t from = 0;
+  while (reader.ReadMore()) {
+    const std::string_view text = reader.snapshot().text;
+    size_t resume = std::string_view::npos;
+    for (size_t hit; (hit = needle.FindIn(text, from)) != std::string_view::npos; from = hit + 1) {
+      if (hit > 0 && !IsLineEnd(text[hit - 1])) continue;
+      const size_t end = LineEnd(text, hit, reader.AtEnd());
+      if (end == std::string_view::npos) {
+        resume = hit;  // the rest of the line comes with the next read
+        break;
+      }
+      const std::string_view line = text.substr(hit, end - hit);
+      if (IndexLineUsable(line)) return SearchAnswer(line);
+    }
+    // Otherwise a hit may still begin in the last bytes read.
+    const size_t tail = text.size() - std::min(text.size(), name_and_sep.size() - 1);
+    from = resume != std::string_view::npos ? resume : std::max(from, tail);
+    if (!reader.keeps_all() && from > 1) {
+      reader.Forget(from - 1);  // the byte before stays: it tells a line's start
+      from = 1;
+    }
+  }
+  return std::nullopt;
+}
+
+// Reads the index from its start up to the first line that answers `key`;
+// a file read to its end is offered to the cache.
+std::string ReadIndexFor(LookupCache& cache, Env& env, const std::string& path,
+                         std::FILE* file, const LookupCache::Probe& probe,
+                         const std::string& key) {
+  SnapshotReader reader(file, path, Folding::kKeepCase, probe.stamp.size,
+                        LookupCache::MayKeep(probe));
+  const bool seek = !key.empty() && CanBeAName(key);
+  if (auto answer = seek ? SeekIndexName(reader, key) : ScanIndexLines(reader, key)) {
+    return *answer;
+  }
+  cache.Keep(env, LookupCache::kIndex, path, file, probe, reader);
   return reply::Status(reply::kNothingFound, kSearchTag);
 }
 
@@ -208,13 +263,14 @@ void ReadListFor(LookupCache& cache, Env& env, const std::string& path, std::FIL
                         LookupCache::MayKeep(probe));
   size_t next = 0;
   while (!scan->Done() && reader.ReadMore()) {
+    reader.SplitLines();
     next = scan->Run(reader.snapshot(), next);
     if (!reader.keeps_all()) {
       reader.ForgetLines();
       next = 0;
     }
   }
-  if (reader.AtEnd()) cache.Keep(env, LookupCache::kList, path, file, probe, std::move(reader));
+  if (reader.AtEnd()) cache.Keep(env, LookupCache::kList, path, file, probe, reader);
 }
 
 // Splits the first entries over the data buffer (900 characters, reply
