@@ -335,9 +335,16 @@ TEST_F(LookupCacheTest, OldFilesAreAnsweredFromMemory) {
   EXPECT_EQ(Find("mp3").data, "201 OK-DATA " + kFindTag + " 1" + S + "old.mp3" + S);
   WriteFile(ListPath(), Lines({"!me new.mp3"}));
   EXPECT_EQ(Find("mp3").data, "201 OK-DATA " + kFindTag + " 1" + S + "old.mp3" + S);
-  // The stamps changing is enough to read it again.
-  env_.stamps = CacheEnv::Stamps::kReal;
+  // A new engine keeps nothing of the old one's.
+  UnloadDll(0);
+  LoadDll(&load_info_);
+  ASSERT_EQ(Call(ZOQ_SetIniFile, dir_ / "q.ini"), "200 OK __ZOQ_SetIniFile__");
+  ASSERT_EQ(Call(ZOQ_SetDirectory, dir_.path()), "200 OK __ZOQ_SetDirectory__");
   EXPECT_EQ(Find("mp3").data, "201 OK-DATA " + kFindTag + " 1" + S + "new.mp3" + S);
+  // The stamps changing is enough to read it again.
+  WriteFile(ListPath(), Lines({"!me two.mp3"}));
+  env_.stamps = CacheEnv::Stamps::kReal;
+  EXPECT_EQ(Find("mp3").data, "201 OK-DATA " + kFindTag + " 1" + S + "two.mp3" + S);
 }
 
 // The real stamps: a rewrite in place within the same second, same size,
