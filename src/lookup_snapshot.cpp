@@ -120,7 +120,7 @@ uint64_t HashName(std::string_view name) {
     h ^= h >> 29;
   }
   uint64_t tail = 0;
-  std::memcpy(&tail, name.data() + i, name.size() - i);
+  if (i < name.size()) std::memcpy(&tail, name.data() + i, name.size() - i);  // data() may be null
   h = (h ^ tail) * kMultiplier;
   return h ^ (h >> 32);
 }
