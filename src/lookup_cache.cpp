@@ -52,12 +52,14 @@ LookupCache::Probe LookupCache::Look(Env& env, Kind kind, const std::string& pat
       // Changing while read: answered from what was read, kept no longer.
       entry = Entry{};
       auto once = std::make_shared<FileSnapshot>(std::move(reader.snapshot()));
-      Prepare(kind, once.get());
+      if (kind == kList) Prepare(kind, once.get());
       probe.kept = once;
       return probe;
     }
   }
-  Prepare(kind, entry.snapshot.get());
+  // The index's name table pays off only once the stamps vouch for the
+  // copy; until then each request reads the file anyway.
+  if (kind == kList || StampsVouch(entry)) Prepare(kind, entry.snapshot.get());
   probe.kept = entry.snapshot;
   if (Footprint(*entry.snapshot) > kMostKeptBytes) entry = Entry{};  // used this once only
   return probe;

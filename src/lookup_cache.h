@@ -20,8 +20,10 @@ class LookupCache {
 
   // What a request learnt when it opened its file.
   struct Probe {
-    // The whole file as it is now, when known without reading it; else
-    // null and the request reads the file itself.
+    // The whole file as it is now, when known without reading it through;
+    // else null and the request reads the file itself. A list's copy is
+    // split into lines; an index's has its name table only once its stamps
+    // vouch for it (name_slots empty before).
     std::shared_ptr<const FileSnapshot> kept;
     bool stamped = false;
     FileStamp stamp;

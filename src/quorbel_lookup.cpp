@@ -68,6 +68,26 @@ std::optional<std::string> ScanIndexLines(SnapshotReader& reader, const std::str
   return std::nullopt;
 }
 
+// The first line of `text` from `from` on that starts with `needle` (a name
+// and SEP) and can answer. Sets `*resume` where to go on once more text is
+// read: a hit whose line end is not read yet, or the last bytes, where a
+// hit may begin.
+std::optional<std::string> SeekInText(std::string_view text, size_t from, bool at_end,
+                                      const Literal& needle, size_t* resume) {
+  for (size_t hit; (hit = needle.FindIn(text, from)) != std::string_view::npos; from = hit + 1) {
+    if (hit > 0 && !IsLineEnd(text[hit - 1])) continue;
+    const size_t end = LineEnd(text, hit, at_end);
+    if (end == std::string_view::npos) {
+      *resume = hit;
+      return std::nullopt;
+    }
+    const std::string_view line = text.substr(hit, end - hit);
+    if (IndexLineUsable(line)) return SearchAnswer(line);
+  }
+  *resume = std::max(from, text.size() - std::min(text.size(), needle.size() - 1));
+  return std::nullopt;
+}
+
 // For any other name: the name followed by SEP at the start of a line,
 // found without splitting the text into lines.
 std::optional<std::string> SeekIndexName(SnapshotReader& reader, const std::string& key) {
@@ -76,26 +96,30 @@ std::optional<std::string> SeekIndexName(SnapshotReader& reader, const std::stri
   size_t from = 0;
   while (reader.ReadMore()) {
     const std::string_view text = reader.snapshot().text;
-    size_t resume = std::string_view::npos;
-    for (size_t hit; (hit = needle.FindIn(text, from)) != std::string_view::npos; from = hit + 1) {
-      if (hit > 0 && !IsLineEnd(text[hit - 1])) continue;
-      const size_t end = LineEnd(text, hit, reader.AtEnd());
-      if (end == std::string_view::npos) {
-        resume = hit;  // the rest of the line comes with the next read
-        break;
-      }
-      const std::string_view line = text.substr(hit, end - hit);
-      if (IndexLineUsable(line)) return SearchAnswer(line);
-    }
-    // Otherwise a hit may still begin in the last bytes read.
-    const size_t tail = text.size() - std::min(text.size(), name_and_sep.size() - 1);
-    from = resume != std::string_view::npos ? resume : std::max(from, tail);
+    if (auto answer = SeekInText(text, from, reader.AtEnd(), needle, &from)) return answer;
     if (!reader.keeps_all() && from > 1) {
       reader.Forget(from - 1);  // the byte before stays: it tells a line's start
       from = 1;
     }
   }
   return std::nullopt;
+}
+
+// The answer from an index read whole but not split into lines.
+std::string SearchWholeText(std::string_view text, const std::string& key) {
+  std::optional<std::string> answer;
+  if (!key.empty() && CanBeAName(key)) {
+    size_t unused;
+    answer = SeekInText(text, 0, true, Literal(key + kSep), &unused);
+  } else {
+    std::vector<LineSpan> lines;
+    LineSplitter().Split(text, true, &lines);
+    for (size_t i = 0; i < lines.size() && !answer; ++i) {
+      const std::string_view line = text.substr(lines[i].begin, lines[i].end - lines[i].begin);
+      if (IndexName(line) == key && IndexLineUsable(line)) answer = SearchAnswer(line);
+    }
+  }
+  return answer ? *answer : reply::Status(reply::kNothingFound, kSearchTag);
 }
 
 // Reads the index from its start up to the first line that answers `key`;
@@ -321,6 +345,8 @@ std::string SearchFileReply(TZOQ_Quorbel& engine, const std::string& key) {
   const LookupCache::Probe probe = cache.Look(env, LookupCache::kIndex, path, index.get());
   if (!probe.kept) return ReadIndexFor(cache, env, path, index.get(), probe, key);
   index.reset();
+  // A copy compared while young is not prepared for lookups by name.
+  if (probe.kept->name_slots.empty()) return SearchWholeText(probe.kept->text, key);
   const int64_t line = FindName(*probe.kept, key);
   if (line < 0) return reply::Status(reply::kNothingFound, kSearchTag);
   return SearchAnswer(probe.kept->Line(size_t(line)));

@@ -218,15 +218,23 @@ const std::vector<std::string> kPatterns = {
     "q*tail",
 };
 
-// Lists and indexes are compared with their stamps working, withheld (the
+// Lists and indexes are compared with their stamps working, on files old
+// enough for the stamps to vouch for the kept copy and on files just
+// written (compared with the kept copy), and with the stamps withheld (the
 // file then is never kept and is read piece by piece, forgetting the lines
-// behind), and over a file larger than one read.
-const CacheEnv::Stamps kModes[] = {CacheEnv::Stamps::kReal, CacheEnv::Stamps::kNone};
+// behind).
+struct Mode {
+  CacheEnv::Stamps stamps;
+  int64_t clock_ahead;
+};
+const Mode kModes[] = {{CacheEnv::Stamps::kReal, 10 * kSecond},
+                       {CacheEnv::Stamps::kReal, 0},
+                       {CacheEnv::Stamps::kNone, 0}};
 
 TEST_F(LookupCacheTest, FindAnswersEqualTheFileReadLineByLine) {
-  env_.clock_ahead = 10 * kSecond;  // the files look old: kept copies are trusted
-  for (CacheEnv::Stamps mode : kModes) {
-    env_.stamps = mode;
+  for (const Mode& mode : kModes) {
+    env_.stamps = mode.stamps;
+    env_.clock_ahead = mode.clock_ahead;
     for (size_t l = 0; l < kLists.size(); ++l) {
       WriteFile(ListPath(), kLists[l]);
       for (const std::string& pattern : kPatterns) {
@@ -271,7 +279,6 @@ const std::vector<std::string> kKeys = {
 };
 
 TEST_F(LookupCacheTest, SearchAnswersEqualTheFileReadLineByLine) {
-  env_.clock_ahead = 10 * kSecond;
   // Also one index larger than a read, names spread over it.
   std::string large;
   for (int i = 0; i < 20000; ++i) large += "n" + std::to_string(i % 7000) + S + "d" + std::to_string(i) + "\r\n";
@@ -283,8 +290,9 @@ TEST_F(LookupCacheTest, SearchAnswersEqualTheFileReadLineByLine) {
       {large, {"n0", "n6999", "n7000", "n123"}},
       {straddling, {"target", "x", ""}},
       {"", {"", "x"}}};
-  for (CacheEnv::Stamps mode : kModes) {
-    env_.stamps = mode;
+  for (const Mode& mode : kModes) {
+    env_.stamps = mode.stamps;
+    env_.clock_ahead = mode.clock_ahead;
     for (const auto& [index, keys] : indexes) {
       WriteFile(IndexPath(), index);
       for (const std::string& key : keys) {
