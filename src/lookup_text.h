@@ -14,7 +14,8 @@ void LowerAscii(char* text, size_t size);
 // least common byte with memchr and compares the whole literal only there.
 class Literal {
  public:
-  explicit Literal(std::string_view text);  // text must not be empty
+  // `text` must not be empty and must outlive the Literal.
+  explicit Literal(std::string_view text);
   // Offset of the first occurrence in `hay` at or after `from`, or npos.
   size_t FindIn(std::string_view hay, size_t from) const;
   size_t size() const { return text_.size(); }

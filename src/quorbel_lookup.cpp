@@ -109,8 +109,9 @@ std::optional<std::string> SeekIndexName(SnapshotReader& reader, const std::stri
 std::string SearchWholeText(std::string_view text, const std::string& key) {
   std::optional<std::string> answer;
   if (!key.empty() && CanBeAName(key)) {
+    const std::string name_and_sep = key + kSep;
     size_t unused;
-    answer = SeekInText(text, 0, true, Literal(key + kSep), &unused);
+    answer = SeekInText(text, 0, true, Literal(name_and_sep), &unused);
   } else {
     std::vector<LineSpan> lines;
     LineSplitter().Split(text, true, &lines);
@@ -231,6 +232,9 @@ class FindScan {
         [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
     if (longest != segments_.end()) literal_.emplace(*longest);
   }
+
+  FindScan(const FindScan&) = delete;  // literal_ looks into segments_
+  FindScan& operator=(const FindScan&) = delete;
 
   bool Done() const { return found_.entries().size() >= kMostGathered; }
   const std::vector<std::string>& entries() const { return found_.entries(); }
