@@ -1,6 +1,7 @@
 #!/bin/sh
-# Times ZOQ_At_Find and ZOQ_SearchFile over a 100,000-line list and index
-# with requests that match nothing, and prints requests per second.
+# Times ZOQ_At_Find and ZOQ_SearchFile over a 100,000-line list and index:
+# the first request after a new list and later (warm) requests, beside a
+# floor (memmem/memchr over the list in memory) and grep.
 #   bench/lookup.sh [build folder] [lines]     (default build/lookup-bench, 100000)
 set -e
 cd "$(dirname "$0")/.."

@@ -330,6 +330,7 @@ void TZOQ_Quorbel::GenerateList() {
   }
   finprogress = false;  // [93]
   fcounted = false;
+  DropLookupCache();  // the run may have put a new list and index in place
 }
 
 }  // namespace quorbel

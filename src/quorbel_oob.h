@@ -26,6 +26,7 @@
 
 namespace quorbel {
 
+class LookupCache;
 class TForm1;
 class TZipMaster;
 
@@ -121,6 +122,13 @@ class TZOQ_Quorbel {
   // --- compression (quorbel_compress.cpp) ---------------------------------
   std::string CompressList(bool show_progress);
 
+  // --- lookups (quorbel_lookup.cpp, lookup_cache.cpp) --------------------
+  // The list and index kept in memory between requests; lives as long as
+  // the engine, so a request may hold it across its message pumping.
+  LookupCache& lookup_cache();
+  // Forgets the kept files, for example after a run wrote new ones.
+  void DropLookupCache();
+
   // --- file names in the working directory --------------------------------
   std::string WorkFile(const std::string& name) const { return fdirectory + name; }
   std::string ListFile() const { return WorkFile(fname + "-mm.txt"); }
@@ -142,6 +150,7 @@ class TZOQ_Quorbel {
   // [generate]
   // [chart]
   // [lookup]
+  std::shared_ptr<LookupCache> lookup_cache_;  // shared: the type stays incomplete here
   // [compress]
 };
 

@@ -51,6 +51,19 @@ class DirListing {
   virtual bool Next(DirEntry* entry) = 0;
 };
 
+// What identifies one version of a file on disk: which file it is (device
+// and inode, or volume and file index), its size and its times. Two equal
+// stamps of the same path mean the file was not replaced or rewritten,
+// unless the rewrite fell within the time stamps' granularity.
+struct FileStamp {
+  uint64_t volume = 0;
+  uint64_t file = 0;
+  int64_t size = -1;
+  int64_t modified = 0;  // nanoseconds since 1970, the FileClockNow() clock
+  int64_t changed = 0;   // status change time where the system keeps one, else 0
+  bool operator==(const FileStamp&) const = default;
+};
+
 // Local calendar time, taken once per generation run.
 struct LocalTime {
   int year = 0, month = 0, day = 0;  // month 1..12
@@ -111,6 +124,12 @@ class Env {
   virtual int64_t FileSize(const std::string& path) = 0;
   // Modification time of a file as a DOS date (high word) and time (low word).
   virtual bool FileDosTime(const std::string& path, uint32_t* dos_date_time) = 0;
+  // The stamp of a file opened by OpenFile; false when the system cannot
+  // tell (the caller then treats the file as new every time).
+  virtual bool StampFile(std::FILE* file, FileStamp* stamp) = 0;
+  // The clock that file modification times are taken from, in the units of
+  // FileStamp::modified.
+  virtual int64_t FileClockNow() = 0;
   // Lists `directory` (given without a trailing delimiter); null when it
   // cannot be listed. The special entries "." and ".." may be returned.
   virtual std::unique_ptr<DirListing> ListDirectory(const std::string& directory) = 0;
@@ -180,6 +199,8 @@ class EnvWrapper : public Env {
   bool FileDosTime(const std::string& p, uint32_t* t) override {
     return target_->FileDosTime(p, t);
   }
+  bool StampFile(std::FILE* f, FileStamp* s) override { return target_->StampFile(f, s); }
+  int64_t FileClockNow() override { return target_->FileClockNow(); }
   std::unique_ptr<DirListing> ListDirectory(const std::string& d) override {
     return target_->ListDirectory(d);
   }

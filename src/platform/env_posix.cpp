@@ -67,6 +67,11 @@ bool StatIs(const std::string& path, mode_t kind) {
   return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == kind;
 }
 
+int64_t Nanoseconds(const struct timespec& t) {
+  constexpr int64_t kPerSecond = 1000000000;
+  return int64_t(t.tv_sec) * kPerSecond + t.tv_nsec;
+}
+
 class PosixEnv : public Env {
  public:
   bool FileExists(const std::string& path) override { return StatIs(path, S_IFREG); }
@@ -133,6 +138,23 @@ class PosixEnv : public Env {
     uint32_t time = uint32_t(t.tm_hour << 11 | t.tm_min << 5 | t.tm_sec / 2);
     *dos = date << 16 | time;
     return true;
+  }
+
+  bool StampFile(std::FILE* file, FileStamp* stamp) override {
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0) return false;
+    stamp->volume = uint64_t(st.st_dev);
+    stamp->file = uint64_t(st.st_ino);
+    stamp->size = int64_t(st.st_size);
+    stamp->modified = Nanoseconds(st.st_mtim);
+    stamp->changed = Nanoseconds(st.st_ctim);
+    return true;
+  }
+
+  int64_t FileClockNow() override {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return Nanoseconds(now);
   }
 
   std::unique_ptr<DirListing> ListDirectory(const std::string& directory) override {
