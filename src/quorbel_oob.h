@@ -70,6 +70,12 @@ class TZOQ_Quorbel {
   std::unique_ptr<TForm1> form1;
   WindowHandle fParentWindow = nullptr;
 
+  // --- tuning, not part of the dump -----------------------------------------
+  // Files a generation run reads at once, ahead of the line it writes; 1
+  // reads each file on the host's thread at its turn. From QUORBEL_READERS
+  // when set (quorbel_readahead.h).
+  int32_t freaders = 1;
+
   // --- small operations ---------------------------------------------------
   // fdirectory := path, with the path delimiter appended when missing.
   void SetDirectory(const std::string& path);
