@@ -433,6 +433,9 @@ void TZOQ_Quorbel::GenerateList() {
     run.Run();
   } catch (...) {
     ferror = RunFailureText(DescribeCurrentFailure(), run.step());
+    // The next run counts again; no handle outlives the command.
+    fbydirsfile.Close();
+    fbyfilesfile.Close();
   }
   finprogress = false;  // [93]
   fcounted = false;
