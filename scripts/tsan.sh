@@ -9,7 +9,10 @@ build="${1:-build/tsan}"
 filter="${2:-*}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORBEL_SANITIZE=thread >/dev/null
 cmake --build "$build" -j "${JOBS:-2}" --target quorbel_tests quorbel zipdll
-# halt_on_error: the first race ends the suite with a failure.
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}" \
-  "$build/bin/quorbel_tests" --gtest_filter="$filter" --gtest_brief=1
+supp="$PWD/scripts/tsan.supp"
+# halt_on_error: the first race ends the suite with a failure. The suite
+# runs in the folder of the built libraries, as ctest runs it.
+cd "$build/bin"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$supp ${TSAN_OPTIONS:-}" \
+  ./quorbel_tests --gtest_filter="$filter" --gtest_brief=1
 echo "tsan: the native suite passed under ThreadSanitizer"
