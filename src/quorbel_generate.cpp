@@ -1,7 +1,9 @@
 // The generation run: writes the list through "tmplist.tmp" one line at a
 // time, records and renames bad file names, puts the index and the list in
 // place and compresses the list when asked.
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -35,7 +37,9 @@ constexpr int32_t kWriteErrorContext = 101;
 
 // How many ordering lines the run reads ahead of the line it writes: the
 // bound of the memory that reading ahead takes, whatever the file count.
+// The lines are topped up in batches, once fewer than half are left.
 constexpr size_t kReadAheadLines = 256;
+constexpr size_t kReadAheadRefill = kReadAheadLines / 2;
 
 std::string Count(int32_t n) { return std::to_string(n); }
 
@@ -44,6 +48,12 @@ std::string Count(int32_t n) { return std::to_string(n); }
 std::string Folded(std::string path) {
   for (char& c : path) c = char(std::tolower(static_cast<unsigned char>(c)));
   return path;
+}
+
+bool SameFolded(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
 }
 
 // One run of the list generation. The step number tells the internal-error
@@ -63,7 +73,7 @@ class ListRun {
   void WriteFiles(std::string line);
   void WriteFile(const std::string& line);
   void NextLine(std::string* line);
-  void StartReadingAhead(const std::string& first_line);
+  MediaRecord ReadNow(const std::string& on_disk, bool wants_media);
   void ReadLinesAhead();
   bool SubmitRead(const std::string& line);
   MediaRecord ReadFile(const std::string& on_disk, bool wants_media, MediaRecord ahead);
@@ -101,6 +111,7 @@ class ListRun {
   std::unique_ptr<ReadAheadPool> pool_;
   std::deque<AheadLine> ahead_;
   int32_t lines_read_ = 0;  // the first line included
+  double recent_read_us_ = 0;  // moving average of the reads at their turn
   bool line_failed_ = false;
   bool current_pooled_ = false;
   std::unordered_set<std::string> renamed_onto_;  // Folded paths this run created by renaming
@@ -219,7 +230,6 @@ void ListRun::WriteHeader(std::string_view preface_indent) {
 // more than one reader is asked for; the lines are written in its order.
 void ListRun::WriteFiles(std::string line) {
   step_ = 17;
-  StartReadingAhead(line);
   const int32_t count = e_.fcount;
   for (int32_t i = 0; i < count; ++i) {
     step_ = 18;
@@ -256,21 +266,39 @@ void ListRun::WriteFile(const std::string& line) {
 // can have changed the file, else read now. One open per file: where the
 // media data is read, the size comes with it.
 MediaRecord ListRun::ReadFile(const std::string& on_disk, bool wants_media, MediaRecord ahead) {
-  const bool usable = current_pooled_ && !renamed_onto_.count(Folded(on_disk));
-  MediaRecord media = usable ? std::move(ahead) : ReadMedia(env_, on_disk, wants_media);
+  const bool usable =
+      current_pooled_ && (renamed_onto_.empty() || !renamed_onto_.count(Folded(on_disk)));
+  MediaRecord media = usable ? std::move(ahead) : ReadNow(on_disk, wants_media);
   if (media.failure) std::rethrow_exception(media.failure);
   return media;
 }
 
-// Where the run reads the next ordering line.
+// A read at the file's turn. Until these turn out slow, nothing is read
+// ahead: over cached files reading ahead would only cost.
+MediaRecord ListRun::ReadNow(const std::string& on_disk, bool wants_media) {
+  if (pool_ || e_.freaders <= 1) return ReadMedia(env_, on_disk, wants_media);
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  MediaRecord media = ReadMedia(env_, on_disk, wants_media);
+  const std::chrono::duration<double, std::micro> took = Clock::now() - start;
+  recent_read_us_ += (took.count() - recent_read_us_) * ReadAheadPool::kRecentWeight;
+  return media;
+}
+
+// Where the run reads the next ordering line: at its turn, or from the
+// lines read ahead once a slow read has started the readers.
 void ListRun::NextLine(std::string* line) {
+  if (!pool_ && recent_read_us_ >= double(ReadAheadPool::kSlowRead.count())) {
+    pool_ = std::make_unique<ReadAheadPool>(env_, e_.freaders, recent_read_us_);
+  }
+  current_pooled_ = false;
   if (!pool_) {
-    current_pooled_ = false;
-    return e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, line);
+    e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, line);
+    ++lines_read_;
+    return;
   }
   ReadLinesAhead();
   line->clear();
-  current_pooled_ = false;
   if (ahead_.empty()) return;  // past the lines the run asks for
   AheadLine next = std::move(ahead_.front());
   ahead_.pop_front();
@@ -279,20 +307,11 @@ void ListRun::NextLine(std::string* line) {
   current_pooled_ = next.pooled;
 }
 
-void ListRun::StartReadingAhead(const std::string& first_line) {
-  if (e_.freaders <= 1) return;
-  pool_ = std::make_unique<ReadAheadPool>(env_, e_.freaders);
-  if (pool_->readers() == 0) {
-    pool_.reset();  // no thread could be started: the run reads alone
-    return;
-  }
-  current_pooled_ = e_.fcount > 0 && SubmitRead(first_line);
-  ReadLinesAhead();
-}
-
-// Keeps kReadAheadLines lines read ahead; the run reads one line more than
-// it has files, as it does without reading ahead.
+// Tops the lines read ahead up to kReadAheadLines once fewer than
+// kReadAheadRefill are left; the run reads one line more than it has
+// files, as it does without reading ahead.
 void ListRun::ReadLinesAhead() {
+  if (ahead_.size() >= kReadAheadRefill) return;
   while (!line_failed_ && lines_read_ <= e_.fcount && ahead_.size() < kReadAheadLines) {
     AheadLine next;
     try {
@@ -306,6 +325,7 @@ void ListRun::ReadLinesAhead() {
     if (!next.failure && file_line) next.pooled = SubmitRead(next.line);
     ahead_.push_back(std::move(next));
   }
+  pool_->WakeReaders();
 }
 
 // Files that the run itself may change before their turn are read at
@@ -314,7 +334,7 @@ void ListRun::ReadLinesAhead() {
 bool ListRun::SubmitRead(const std::string& line) {
   if (listformat::HasDoubleBlank(line)) return false;
   const std::string path = FullPath(line);
-  if (Folded(listformat::DirectoryOf(path)) == Folded(e_.fdirectory)) return false;
+  if (SameFolded(listformat::DirectoryOf(path), e_.fdirectory)) return false;
   pool_->Submit(path, listformat::WantsMediaItems(path, e_.fmethod));
   return true;
 }

@@ -8,6 +8,7 @@
 
 namespace quorbel {
 
+
 MediaRecord ReadMedia(Env& env, const std::string& path, bool wants_media) {
   MediaRecord record;
   record.reader = std::make_unique<TMP3Information>(env);
@@ -28,10 +29,17 @@ int32_t ReadersFromEnvironment() {
   return int32_t(value > kMostReaders ? kMostReaders : value);
 }
 
-ReadAheadPool::ReadAheadPool(Env& env, int32_t readers) : env_(env) {
-  threads_.reserve(size_t(readers));
+ReadAheadPool::ReadAheadPool(Env& env, int32_t readers, double recent_read_us)
+    : env_(env), readers_(readers), recent_read_us_(recent_read_us) {}
+
+// On the owner's thread, at the first slow read: a run over cached files
+// starts no thread at all.
+void ReadAheadPool::StartReaders() {
+  if (started_) return;
+  started_ = true;
+  threads_.reserve(size_t(readers_));
   try {
-    for (int32_t i = 0; i < readers; ++i) threads_.emplace_back([this] { Work(); });
+    for (int32_t i = 0; i < readers_; ++i) threads_.emplace_back([this] { Work(); });
   } catch (const std::system_error&) {
     // The threads that did start serve; with none the owner reads alone.
   }
@@ -53,45 +61,91 @@ void ReadAheadPool::Submit(std::string path, bool wants_media) {
   auto job = std::make_unique<Job>();
   job->path = std::move(path);
   job->wants_media = wants_media;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    jobs_.push_back(std::move(job));
-  }
-  work_ready_.notify_one();
+  std::lock_guard<std::mutex> lock(mutex_);
+  jobs_.push_back(std::move(job));
+}
+
+void ReadAheadPool::WakeReaders() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!ReadsAreSlow()) return;
+  lock.unlock();
+  StartReaders();
+  work_ready_.notify_all();
+}
+
+bool ReadAheadPool::OwnerReadsNext() const {
+  return next_to_start_ == 0 && (!ReadsAreSlow() || threads_.empty());
 }
 
 MediaRecord ReadAheadPool::TakeOldest(const std::function<void()>& idle) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (jobs_.empty()) throw std::logic_error("No file is being read ahead");
-  while (!jobs_.front()->done) {
-    if (job_done_.wait_for(lock, kIdleInterval, [this] { return jobs_.front()->done; })) break;
-    lock.unlock();
-    idle();  // the host's messages, Stop included, while the disk answers
-    lock.lock();
+  for (;;) {
+    if (jobs_.front()->done) {
+      MediaRecord record = std::move(jobs_.front()->record);
+      jobs_.pop_front();
+      --next_to_start_;  // a finished job was started
+      return record;
+    }
+    if (OwnerReadsNext()) return ReadOldestHere(lock);
+    if (next_to_start_ == 0) work_ready_.notify_all();  // no reader has it yet
+    owner_waiting_ = true;
+    const bool ready = job_done_.wait_for(
+        lock, kIdleInterval, [this] { return jobs_.front()->done || OwnerReadsNext(); });
+    owner_waiting_ = false;
+    if (!ready) {
+      lock.unlock();
+      idle();  // the host's messages, Stop included, while the disk answers
+      lock.lock();
+    }
   }
-  MediaRecord record = std::move(jobs_.front()->record);
+}
+
+// The oldest file, which no reader has started, read on the owner's thread.
+MediaRecord ReadAheadPool::ReadOldestHere(std::unique_lock<std::mutex>& lock) {
+  std::unique_ptr<Job> job = std::move(jobs_.front());
   jobs_.pop_front();
-  --next_to_start_;  // a finished job was started
+  lock.unlock();
+  MediaRecord record = Read(*job);
+  lock.lock();
+  const bool slow = ReadsAreSlow();
+  lock.unlock();
+  if (slow) {  // the readers take the rest
+    StartReaders();
+    work_ready_.notify_all();
+  }
+  return record;
+}
+
+MediaRecord ReadAheadPool::Read(const Job& job) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  MediaRecord record;
+  try {
+    record = ReadMedia(env_, job.path, job.wants_media);
+  } catch (...) {
+    record.failure = std::current_exception();  // raised by the owner at the file's turn
+  }
+  const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+  std::lock_guard<std::mutex> lock(mutex_);
+  recent_read_us_ += (us - recent_read_us_) * kRecentWeight;
   return record;
 }
 
 void ReadAheadPool::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    work_ready_.wait(lock, [this] { return stopping_ || next_to_start_ < jobs_.size(); });
+    work_ready_.wait(lock, [this] {
+      return stopping_ || (ReadsAreSlow() && next_to_start_ < jobs_.size());
+    });
     if (stopping_) return;
     Job& job = *jobs_[next_to_start_++];
     lock.unlock();
-    MediaRecord record;
-    try {
-      record = ReadMedia(env_, job.path, job.wants_media);
-    } catch (...) {
-      record.failure = std::current_exception();
-    }
+    MediaRecord record = Read(job);
     lock.lock();
     job.record = std::move(record);
     job.done = true;
-    job_done_.notify_one();  // only the owner waits
+    if (owner_waiting_) job_done_.notify_one();
   }
 }
 

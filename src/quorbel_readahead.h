@@ -46,23 +46,41 @@ int32_t ReadersFromEnvironment();
 // submitted. The owner submits and takes on one thread; the pool's memory
 // is bounded by what the owner keeps submitted. Destruction stops the
 // readers after the read each is doing and joins them all.
+//
+// The readers work only while reads are slow. Over files in the page
+// cache a read costs a few microseconds, less than handing it to another
+// thread and back; there the owner reads each file itself at its turn, as
+// the serial run does. A read slower than kSlowRead (on average, recent
+// reads weighing most) wakes the readers; fast reads put them back to
+// sleep.
 class ReadAheadPool {
  public:
-  // Starts up to `readers` threads; fewer when the system refuses more
-  // (see readers()).
-  ReadAheadPool(Env& env, int32_t readers);
+  // Up to `readers` threads, started when reads turn out slow; fewer when
+  // the system refuses more, none and the owner reads every file.
+  // `recent_read_us`: what the owner's reads have taken lately.
+  ReadAheadPool(Env& env, int32_t readers, double recent_read_us = 0);
   ~ReadAheadPool();
   ReadAheadPool(const ReadAheadPool&) = delete;
   ReadAheadPool& operator=(const ReadAheadPool&) = delete;
 
+  // Threads running (the owner's view; 0 until reads were slow).
   int32_t readers() const { return int32_t(threads_.size()); }
 
+  // Queues a file; while reads are slow the readers start on what is
+  // queued at WakeReaders (once per batch, not once per file).
   void Submit(std::string path, bool wants_media);
-  // The record of the oldest submitted file not yet taken; while it is
-  // being read, calls `idle` between waits of at most kIdleInterval.
+  void WakeReaders();
+  // The record of the oldest submitted file not yet taken. While reads are
+  // fast and no reader has started it, the calling thread reads it itself;
+  // otherwise it waits for the readers and calls `idle` between waits of
+  // at most kIdleInterval.
   MediaRecord TakeOldest(const std::function<void()>& idle);
 
   static constexpr std::chrono::milliseconds kIdleInterval{20};
+  static constexpr std::chrono::microseconds kSlowRead{50};
+  // How much the latest read counts in the moving average of read times:
+  // one hiccup does not make reads slow, a few slow reads in a row do.
+  static constexpr double kRecentWeight = 1.0 / 8;
 
  private:
   struct Job {
@@ -72,16 +90,26 @@ class ReadAheadPool {
     MediaRecord record;
   };
 
+  void StartReaders();
+  bool OwnerReadsNext() const;
+  MediaRecord ReadOldestHere(std::unique_lock<std::mutex>& lock);
   void Work();
   void StopAndJoin();
+  // Reads a job's file, timing the read into recent_read_us_.
+  MediaRecord Read(const Job& job);
+  bool ReadsAreSlow() const { return recent_read_us_ >= double(kSlowRead.count()); }
 
   Env& env_;
+  const int32_t readers_;
+  bool started_ = false;  // the owner's only
   std::mutex mutex_;
   std::condition_variable work_ready_;  // a job was submitted, or stop
   std::condition_variable job_done_;
   std::deque<std::unique_ptr<Job>> jobs_;  // oldest first
   size_t next_to_start_ = 0;               // index in jobs_
+  bool owner_waiting_ = false;
   bool stopping_ = false;
+  double recent_read_us_ = 0;  // moving average of read times; under mutex_
   std::vector<std::thread> threads_;
 };
 

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "failure.h"
@@ -28,6 +29,8 @@ const std::string kStopped = "511 Operation is terminated __ZOQ_StartGenerate__"
 
 // More files than the run reads ahead, so that the window moves.
 constexpr int kPlainSongs = 300;
+// A read this slow makes the run read ahead (from the second one on).
+constexpr std::chrono::microseconds kSlowRead{1000};
 
 // Threads and open descriptors of this process, where the system shows
 // them; a run must leave both as it found them.
@@ -125,7 +128,15 @@ class ReadAheadTest : public GenerateTest {
     ini.gear = gear;
     ini.drives = {music(), work()};
     Configure(ini);
-    env_.before_read = [this](const std::string& path) { return path != MusicFile("odd/locked.mp3"); };
+    // Every file reads slowly but songs 100 to 299: the run reads ahead
+    // from its second file on and at each file's turn again once reads
+    // are quick.
+    const std::string quick_songs = MusicFile("plain/song ");
+    env_.before_read = [this, quick_songs](const std::string& path) {
+      const bool quick = path.rfind(quick_songs, 0) == 0 && path[quick_songs.size()] != '0';
+      if (!quick) std::this_thread::sleep_for(kSlowRead);
+      return path != MusicFile("odd/locked.mp3");
+    };
     EXPECT_EQ(Call(ZOQ_CountFiles), "200 OK __ZOQ_CountFiles__");
     fs::remove(MusicFile("odd/gone.mp3"));
     fs::remove(MusicFile("odd/p q.mp3"));
@@ -232,7 +243,11 @@ TEST_P(ReadAheadEndTest, EndsWhileAReadIsInFlightWithEveryThreadJoined) {
   TZOQ_Quorbel* running = &engine();
   HeldRead gate;
   const std::string held = MusicFile("b.mp3");
-  env_.before_read = [&](const std::string& path) { return gate.Pass(path, held); };
+  env_.before_read = [&](const std::string& path) {
+    // A slow first file: the readers take over from the second on.
+    if (path == MusicFile("a.mp3")) std::this_thread::sleep_for(4 * kSlowRead);
+    return gate.Pass(path, held);
+  };
   int pumps_at_b = 0;
   env_.on_pump = [&] {
     if (!running->fcounted || running->fActFile != 1 || ++pumps_at_b < 2) return;
@@ -275,6 +290,7 @@ TEST_F(ReadAheadTest, FailureOfAReadIsRaisedAtTheFilesTurn) {
   WriteFile(ListFile(), "old list\r\n");
   Configure();
   env_.before_read = [&](const std::string& path) -> bool {
+    if (path == MusicFile("a.mp3")) std::this_thread::sleep_for(4 * kSlowRead);  // b is read ahead
     if (path == MusicFile("b.mp3")) throw EInOutError("Injected read failure", 9);
     return true;
   };
