@@ -13,6 +13,9 @@ supp="$PWD/scripts/tsan.supp"
 # halt_on_error: the first race ends the suite with a failure. The suite
 # runs in the folder of the built libraries, as ctest runs it.
 cd "$build/bin"
+# The sanitizer's dlopen interceptor hides the program's own run path, by
+# which the zip engine is found beside it.
+LD_LIBRARY_PATH="$PWD${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$supp ${TSAN_OPTIONS:-}" \
   ./quorbel_tests --gtest_filter="$filter" --gtest_brief=1
 echo "tsan: the native suite passed under ThreadSanitizer"

@@ -40,6 +40,13 @@ struct ProcessHandles {
 };
 
 ProcessHandles CountHandles() {
+  // A sanitizer's runtime starts a helper thread with the first thread of
+  // the process; it must be there before the first count.
+  static const bool runtime_threads_started = [] {
+    std::thread([] {}).join();
+    return true;
+  }();
+  (void)runtime_threads_started;
   ProcessHandles handles;
 #ifdef __linux__
   auto count = [](const char* dir) {
