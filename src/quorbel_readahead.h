@@ -36,7 +36,7 @@ MediaRecord ReadMedia(Env& env, const std::string& path, bool wants_media);
 
 // The number of readers when nothing else is asked for; the measurements
 // behind it are in bench/README.md.
-inline constexpr int32_t kDefaultReaders = 16;
+inline constexpr int32_t kDefaultReaders = 32;
 inline constexpr int32_t kMostReaders = 64;
 // The QUORBEL_READERS environment variable (1 to kMostReaders; 1 reads on
 // the host's thread alone), else kDefaultReaders.
