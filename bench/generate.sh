@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The generation run against its floor and against mp3info, on generated
-# trees of 2,000 and 20,000 files (warm cache). Memory must stay flat from
-# the small tree to the large one.
+# trees of 2,000, 20,000 and 100,000 files (warm cache). Memory must stay
+# flat from the small tree to the large one. The run with one reader
+# (QUORBEL_READERS=1) is the serial run, for comparison.
 #
 # usage: bench/generate.sh [BUILD_DIR]   (default: build/generate-bench)
+#   QUORBEL_BENCH_COUNTS ("2000 20000 100000")
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/generate-bench}"
@@ -28,7 +30,7 @@ mp3info_run() {
     'BEGIN { t = e - s; printf "mp3info   %6d files  %7.3f s  %9.0f files/s  %6.1f us/file\n", n, t, n / t, t * 1e6 / n }'
 }
 
-for count in 2000 20000; do
+for count in ${QUORBEL_BENCH_COUNTS:-2000 20000 100000}; do
   tree="$root/tree-$count"
   echo "-- $count files"
   "$bin/generate_bench" make-tree "$tree" "$count"
@@ -39,6 +41,8 @@ for count in 2000 20000; do
   for round in 1 2 3; do
     "$bin/generate_bench" run "$tree" "$root/work-$count"
   done
+  printf "serial:   "
+  QUORBEL_READERS=1 "$bin/generate_bench" run "$tree" "$root/work-$count" | head -1
   if command -v mp3info >/dev/null; then
     mp3info_run "$tree"
   else

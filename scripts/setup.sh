@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev                    # 64-bit Windows
   wine wine64 wine32:i386 xvfb xauth
   python3 zip unzip mp3info
+  libfuse3-dev fuse3                # the slow-device benchmark's latency filesystem
 )
 
 missing=()

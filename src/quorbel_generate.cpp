@@ -1,13 +1,21 @@
 // The generation run: writes the list through "tmplist.tmp" one line at a
 // time, records and renames bad file names, puts the index and the list in
 // place and compresses the list when asked.
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <deque>
+#include <exception>
+#include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "failure.h"
 #include "mp3info.h"
 #include "quorbel_form.h"
 #include "quorbel_listformat.h"
 #include "quorbel_oob.h"
+#include "quorbel_readahead.h"
 #include "quorbel_text.h"
 #include "reply.h"
 
@@ -27,7 +35,26 @@ constexpr const char* kByDirectoriesGear = "1";
 // Help context of a failed write, as the file system reports it.
 constexpr int32_t kWriteErrorContext = 101;
 
+// How many ordering lines the run reads ahead of the line it writes: the
+// bound of the memory that reading ahead takes, whatever the file count.
+// The lines are topped up in batches, once fewer than half are left.
+constexpr size_t kReadAheadLines = 256;
+constexpr size_t kReadAheadRefill = kReadAheadLines / 2;
+
 std::string Count(int32_t n) { return std::to_string(n); }
+
+// Paths as the file systems that ignore letter case compare them; where
+// case matters this only makes a few more files read at their turn.
+std::string Folded(std::string path) {
+  for (char& c : path) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return path;
+}
+
+bool SameFolded(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
 
 // One run of the list generation. The step number tells the internal-error
 // line how far the run got.
@@ -44,7 +71,12 @@ class ListRun {
   void WriteEmptyList();
   void WriteHeader(std::string_view preface_indent);
   void WriteFiles(std::string line);
-  void WriteFile(TMP3Information& reader, const std::string& line);
+  void WriteFile(const std::string& line);
+  void NextLine(std::string* line);
+  MediaRecord ReadNow(const std::string& on_disk, bool wants_media);
+  void ReadLinesAhead();
+  bool SubmitRead(const std::string& line);
+  MediaRecord ReadFile(const std::string& on_disk, bool wants_media, MediaRecord ahead);
   std::string FullPath(const std::string& line) const;
   std::string HandleBadFile(const std::string& path);
   std::string FileLine(const std::string& path, const TMP3Information& reader, bool have_media);
@@ -67,6 +99,22 @@ class ListRun {
   LocalTime time_{};
   TextFile out_;
   std::string last_directory_;
+
+  // Reading ahead (more than one reader). Every ordering line is read on
+  // this thread in order; the lines not yet written wait in ahead_, and
+  // the files of those that are safe to read early are with the pool.
+  struct AheadLine {
+    std::string line;
+    bool pooled = false;        // its file is being read by the pool
+    std::exception_ptr failure;  // reading the line failed; raised at its turn
+  };
+  std::unique_ptr<ReadAheadPool> pool_;
+  std::deque<AheadLine> ahead_;
+  int32_t lines_read_ = 0;  // the first line included
+  double recent_read_us_ = 0;  // moving average of the reads at their turn
+  bool line_failed_ = false;
+  bool current_pooled_ = false;
+  std::unordered_set<std::string> renamed_onto_;  // Folded paths this run created by renaming
 };
 
 void ListRun::Run() {
@@ -107,6 +155,7 @@ void ListRun::WriteList() {
   by_dirs_ = e_.fgear == kByDirectoriesGear;
   std::string line;
   e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, &line);
+  lines_read_ = 1;
   step_ = 16;
   if (by_dirs_) WriteDirectoryHeader(listformat::DirectoryOf(line));
   WriteFiles(line);
@@ -177,11 +226,10 @@ void ListRun::WriteHeader(std::string_view preface_indent) {
   step_ = 15;
 }
 
-// One reader serves every file; the ordering file is read a line per file.
+// The ordering file is read a line per file, ahead of the writing when
+// more than one reader is asked for; the lines are written in its order.
 void ListRun::WriteFiles(std::string line) {
   step_ = 17;
-  TMP3Information reader(env_);
-  reader.ReadId3v2 = e_.fid3v2;
   const int32_t count = e_.fcount;
   for (int32_t i = 0; i < count; ++i) {
     step_ = 18;
@@ -191,28 +239,104 @@ void ListRun::WriteFiles(std::string line) {
     step_ = 19;
     Status("Processing File " + Count(i) + " of " + Count(count) + " files.");
     Window().SetProgressPosition(i);
-    WriteFile(reader, line);
-    e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, &line);
+    WriteFile(line);
+    NextLine(&line);
   }
+  pool_.reset();  // the readers stop and are joined before anything else happens
 }
 
-void ListRun::WriteFile(TMP3Information& reader, const std::string& line) {
+void ListRun::WriteFile(const std::string& line) {
   step_ = 20;
   const std::string path = FullPath(line);
+  // Taken before any rename, so that no reader holds a file being renamed.
+  MediaRecord ahead;
+  if (current_pooled_) ahead = pool_->TakeOldest([this] { e_.PumpMessages(); });
   step_ = 21;
   const std::string on_disk = listformat::HasDoubleBlank(line) ? HandleBadFile(path) : path;
-  // One open per file: where the media data is read, the size comes with it.
-  bool have_media = false;
-  if (listformat::WantsMediaItems(path, e_.fmethod)) {
-    step_ = 40;
-    have_media = reader.SetFileNameAndRead(on_disk);
-  } else {
-    reader.SetFileName(on_disk);
-  }
+  const bool wants_media = listformat::WantsMediaItems(path, e_.fmethod);
+  if (wants_media) step_ = 40;
+  const MediaRecord media = ReadFile(on_disk, wants_media, std::move(ahead));
   step_ = 23;
-  const std::string text = FileLine(path, reader, have_media);
+  const std::string text = FileLine(path, *media.reader, media.have_media);
   step_ = 59;
   out_.WriteLine(text);
+}
+
+// The file's record: the one read ahead when nothing this run did since
+// can have changed the file, else read now. One open per file: where the
+// media data is read, the size comes with it.
+MediaRecord ListRun::ReadFile(const std::string& on_disk, bool wants_media, MediaRecord ahead) {
+  const bool usable =
+      current_pooled_ && (renamed_onto_.empty() || !renamed_onto_.count(Folded(on_disk)));
+  MediaRecord media = usable ? std::move(ahead) : ReadNow(on_disk, wants_media);
+  if (media.failure) std::rethrow_exception(media.failure);
+  return media;
+}
+
+// A read at the file's turn. Until these turn out slow, nothing is read
+// ahead: over cached files reading ahead would only cost.
+MediaRecord ListRun::ReadNow(const std::string& on_disk, bool wants_media) {
+  if (pool_ || e_.freaders <= 1) return ReadMedia(env_, on_disk, wants_media, e_.fid3v2);
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  MediaRecord media = ReadMedia(env_, on_disk, wants_media, e_.fid3v2);
+  const std::chrono::duration<double, std::micro> took = Clock::now() - start;
+  recent_read_us_ += (took.count() - recent_read_us_) * ReadAheadPool::kRecentWeight;
+  return media;
+}
+
+// Where the run reads the next ordering line: at its turn, or from the
+// lines read ahead once a slow read has started the readers.
+void ListRun::NextLine(std::string* line) {
+  if (!pool_ && recent_read_us_ >= double(ReadAheadPool::kSlowRead.count())) {
+    pool_ = std::make_unique<ReadAheadPool>(env_, e_.freaders, e_.fid3v2, recent_read_us_);
+  }
+  current_pooled_ = false;
+  if (!pool_) {
+    e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, line);
+    ++lines_read_;
+    return;
+  }
+  ReadLinesAhead();
+  line->clear();
+  if (ahead_.empty()) return;  // past the lines the run asks for
+  AheadLine next = std::move(ahead_.front());
+  ahead_.pop_front();
+  if (next.failure) std::rethrow_exception(next.failure);  // at the step the read belongs to
+  *line = std::move(next.line);
+  current_pooled_ = next.pooled;
+}
+
+// Tops the lines read ahead up to kReadAheadLines once fewer than
+// kReadAheadRefill are left; the run reads one line more than it has
+// files, as it does without reading ahead.
+void ListRun::ReadLinesAhead() {
+  if (ahead_.size() >= kReadAheadRefill) return;
+  while (!line_failed_ && lines_read_ <= e_.fcount && ahead_.size() < kReadAheadLines) {
+    AheadLine next;
+    try {
+      e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, &next.line);
+    } catch (...) {
+      next.failure = std::current_exception();
+      line_failed_ = true;
+    }
+    const bool file_line = lines_read_ < e_.fcount;
+    ++lines_read_;
+    if (!next.failure && file_line) next.pooled = SubmitRead(next.line);
+    ahead_.push_back(std::move(next));
+  }
+  pool_->WakeReaders();
+}
+
+// Files that the run itself may change before their turn are read at
+// their turn: bad names (renamed first) and files in the working folder
+// (the run writes there). Gives whether the file went to the pool.
+bool ListRun::SubmitRead(const std::string& line) {
+  if (listformat::HasDoubleBlank(line)) return false;
+  const std::string path = FullPath(line);
+  if (SameFolded(listformat::DirectoryOf(path), e_.fdirectory)) return false;
+  pool_->Submit(path, listformat::WantsMediaItems(path, e_.fmethod));
+  return true;
 }
 
 // By directories the line is the path; by files it is the name, SEP and
@@ -235,7 +359,9 @@ std::string ListRun::HandleBadFile(const std::string& path) {
   // The reader follows a renamed file so that its line still shows the
   // MPEG data and the tag.
   const std::string squeezed = TZOQ_Quorbel::Squeeze(path);
-  return env_.RenameFile(path, squeezed) ? squeezed : path;
+  if (!env_.RenameFile(path, squeezed)) return path;
+  renamed_onto_.insert(Folded(squeezed));  // a later line of that name is read anew
+  return squeezed;
 }
 
 std::string ListRun::FileLine(const std::string& path, const TMP3Information& reader,
@@ -327,6 +453,9 @@ void TZOQ_Quorbel::GenerateList() {
     run.Run();
   } catch (...) {
     ferror = RunFailureText(DescribeCurrentFailure(), run.step());
+    // The next run counts again; no handle outlives the command.
+    fbydirsfile.Close();
+    fbyfilesfile.Close();
   }
   finprogress = false;  // [93]
   fcounted = false;

@@ -2,6 +2,7 @@
 
 #include "ZipMstr.h"
 #include "quorbel_form.h"
+#include "quorbel_readahead.h"
 
 namespace quorbel {
 
@@ -14,6 +15,7 @@ constexpr const char* kDefaultStandardFile = "(artist_name)-title_of_song.mp3";
 TZOQ_Quorbel::TZOQ_Quorbel(WindowHandle parent_window, Env* env)
     : fstandardfile(kDefaultStandardFile), fParentWindow(parent_window), env_(env) {
   fZipMaster1 = std::make_unique<TZipMaster>(*env_);
+  freaders = ReadersFromEnvironment();
   PumpMessages();
 }
 

@@ -74,6 +74,12 @@ class TZOQ_Quorbel {
   // Not one of the dumped fields.
   bool fid3v2 = false;
 
+  // --- tuning, not part of the dump -----------------------------------------
+  // Files a generation run reads at once, ahead of the line it writes; 1
+  // reads each file on the host's thread at its turn. From QUORBEL_READERS
+  // when set (quorbel_readahead.h).
+  int32_t freaders = 1;
+
   // --- small operations ---------------------------------------------------
   // fdirectory := path, with the path delimiter appended when missing.
   void SetDirectory(const std::string& path);

@@ -29,6 +29,7 @@ bool RunEnv::ReplaceFile(const std::string& from, const std::string& to) {
 }
 
 int64_t RunEnv::FileSize(const std::string& path) {
+  if (before_read && !before_read(path)) return -1;
   if (on_file_size) {
     if (auto size = on_file_size(path)) return *size;
   }
@@ -40,6 +41,11 @@ std::FILE* RunEnv::OpenFile(const std::string& path, const char* mode) {
     if (std::FILE* file = on_open(path, mode)) return file;
   }
   return EnvWrapper::OpenFile(path, mode);
+}
+
+std::FILE* RunEnv::OpenRegularFile(const std::string& path) {
+  if (before_read && !before_read(path)) return nullptr;
+  return EnvWrapper::OpenRegularFile(path);
 }
 
 void GenerateTest::SetUp() {

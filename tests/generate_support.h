@@ -26,12 +26,17 @@ class RunEnv : public EnvWrapper {
   std::function<std::optional<int64_t>(const std::string& path)> on_file_size;
   // Opens instead of the system when set and returning a file.
   std::function<std::FILE*(const std::string& path, const char* mode)> on_open;
+  // Runs before a media file is measured or opened, on whichever thread
+  // reads it; false refuses the open (a file locked by another program).
+  // Set it before the run: reader threads call it concurrently.
+  std::function<bool(const std::string& path)> before_read;
 
   LocalTime Now() override { return now; }
   void PumpMessages() override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   int64_t FileSize(const std::string& path) override;
   std::FILE* OpenFile(const std::string& path, const char* mode) override;
+  std::FILE* OpenRegularFile(const std::string& path) override;
 
  private:
   bool pumping_ = false;

@@ -117,6 +117,8 @@ class Env {
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
   // Opens a file as fopen() does, with the system's single-byte file names.
   virtual std::FILE* OpenFile(const std::string& path, const char* mode) = 0;
+  // The two calls of the media reader. The generation run's readers make
+  // them from several threads at once: implementations keep no state.
   // Opens an existing regular file for reading (binary); null for anything
   // else: a missing file, a folder, a device or a pipe (never waits on one).
   virtual std::FILE* OpenRegularFile(const std::string& path) = 0;
