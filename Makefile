@@ -1,7 +1,9 @@
 # The two commands of the README:
 #   make demo   set up, build, and make a list from a bundled sample music tree
 #   make test   set up, build, and run the whole test suite natively and under Wine
-# Further targets: build, native, win32, test-native, test-win32, bench, clean.
+# Further targets: build, native, win32, test-native, test-win32, bench, clean,
+#   fuzz (every fuzz target for FUZZ_SECONDS each), test-sanitize (the suite
+#   under ASan+UBSan+LSan), test-tsan (under ThreadSanitizer), test-fuzz-smoke.
 
 JOBS        ?= $(shell nproc)
 NATIVE_DIR  := build/linux
@@ -10,6 +12,9 @@ export WINEPREFIX ?= $(HOME)/.wine-quorbel
 export WINEDEBUG  ?= -all
 
 .PHONY: setup build native win32 test test-native test-win32 demo bench clean
+.PHONY: fuzz test-sanitize test-tsan test-fuzz-smoke
+FUZZ_SECONDS       ?= 180
+FUZZ_SMOKE_SECONDS ?= 3
 
 setup:
 	@scripts/setup.sh
@@ -30,7 +35,19 @@ test-native: native
 test-win32: win32
 	@cd $(WIN32_DIR) && xvfb-run -a ctest --output-on-failure
 
-test: test-native test-win32
+test: test-native test-win32 test-sanitize test-fuzz-smoke
+
+test-sanitize: setup
+	@scripts/sanitize.sh address
+
+test-tsan: setup
+	@scripts/sanitize.sh thread
+
+test-fuzz-smoke: setup
+	@scripts/fuzz.sh $(FUZZ_SMOKE_SECONDS)
+
+fuzz: setup
+	@scripts/fuzz.sh $(FUZZ_SECONDS)
 
 demo: native
 	@scripts/demo.sh $(NATIVE_DIR)/bin

@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
   wine wine32:i386 xvfb xauth
   python3 zip unzip mp3info
+  clang libclang-rt-14-dev llvm    # sanitizer and fuzzing builds (libFuzzer), report symbols
 )
 
 missing=()

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the native suite with clang under a sanitizer and runs it.
+#   scripts/sanitize.sh [address|thread] [build folder]
+# address (default): AddressSanitizer with LeakSanitizer, and
+#   UndefinedBehaviorSanitizer; any report fails the run.
+# thread: ThreadSanitizer, for code that starts threads.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mode="${1:-address}"
+case "$mode" in
+  address) flags="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
+           dir="${2:-build/asan}" ;;
+  thread)  flags="-fsanitize=thread"
+           dir="${2:-build/tsan}" ;;
+  *) echo "sanitize: unknown mode $mode (address or thread)" >&2; exit 2 ;;
+esac
+flags="$flags -fno-omit-frame-pointer"
+jobs="${JOBS:-$(nproc)}"
+
+CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" >/dev/null
+cmake --build "$dir" -j "$jobs"
+
+# Reports end the test that caused them with a failure.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp"
+(cd "$dir" && ctest --output-on-failure -j "$jobs")
+echo "sanitize: the suite is clean under $mode"
