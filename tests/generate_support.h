@@ -26,6 +26,8 @@ class RunEnv : public EnvWrapper {
   std::function<std::optional<int64_t>(const std::string& path)> on_file_size;
   // Opens instead of the system when set and returning a file.
   std::function<std::FILE*(const std::string& path, const char* mode)> on_open;
+  // Refuses the open (as a folder without write rights does) when set and true.
+  std::function<bool(const std::string& path, const char* mode)> refuse_open;
 
   LocalTime Now() override { return now; }
   void PumpMessages() override;
