@@ -14,9 +14,12 @@ targets=("$@")
 dir=build/fuzz
 jobs="${JOBS:-$(nproc)}"
 
-cmake -S fuzz -B "$dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$dir" -j "$jobs" >/dev/null
+mkdir -p "$dir"
+if ! { cmake -S fuzz -B "$dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+         -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build "$dir" -j "$jobs"; } >"$dir/build.log" 2>&1; then
+  cat "$dir/build.log" >&2
+  exit 1
+fi
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

@@ -17,10 +17,19 @@ esac
 flags="$flags -fno-omit-frame-pointer"
 jobs="${JOBS:-$(nproc)}"
 
-CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" >/dev/null
-cmake --build "$dir" -j "$jobs"
+mkdir -p "$dir"
+if ! { CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+         -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+         -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" &&
+       cmake --build "$dir" -j "$jobs"; } >"$dir/build.log" 2>&1; then
+  cat "$dir/build.log" >&2
+  exit 1
+fi
+# Warnings count as failures here too: the tree builds clean with clang.
+if grep -q "warning:" "$dir/build.log"; then
+  grep "warning:" "$dir/build.log" >&2
+  exit 1
+fi
 
 # Reports end the test that caused them with a failure.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
