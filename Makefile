@@ -3,7 +3,9 @@
 #   make test   set up, build the three products, run every suite that this
 #               machine can run and say plainly what it could not
 # Further targets: build, native, win32, win64, test-native, test-win32,
-# test-win64, test-setup, dist, test-dist, bench, clean.
+# test-win64, test-setup, dist, test-dist, bench, clean,
+#   fuzz (every fuzz target for FUZZ_SECONDS each), test-sanitize (the suite
+#   under ASan+UBSan+LSan), test-tsan (under ThreadSanitizer), test-fuzz-smoke.
 #   make install [PREFIX=/usr/local] [DESTDIR=]   the Linux host, libraries, manual, completion
 #   make uninstall [PREFIX=/usr/local] [DESTDIR=]
 
@@ -17,7 +19,9 @@ PREFIX      ?= /usr/local
 
 .PHONY: setup build native win32 win64 test test-native test-win32 test-win64 \
         test-setup test-summary-start dist test-dist demo bench clean \
-        install uninstall
+        install uninstall fuzz test-sanitize test-tsan test-fuzz-smoke
+FUZZ_SECONDS       ?= 180
+FUZZ_SMOKE_SECONDS ?= 3
 
 setup:
 	@scripts/setup.sh
@@ -64,10 +68,25 @@ dist: native win32 win64
 test-dist: dist test-summary-start
 	@scripts/dist-test.sh $(SUMMARY)
 
-test: test-native test-win64 test-win32 test-setup test-dist
+test: test-native test-win64 test-win32 test-setup test-dist test-sanitize test-tsan test-fuzz-smoke
 	@echo; echo "== make test: what ran on this machine"; cat $(SUMMARY)
 	@passed=$$(grep -vc '^NOT RUN' $(SUMMARY)); skipped=$$(grep -c '^NOT RUN' $(SUMMARY) || true); \
 	  echo "suites: $$passed passed, 0 failed, $$skipped skipped"
+
+test-sanitize: setup test-summary-start
+	@scripts/sanitize.sh address
+	@echo "the native suite under ASan+UBSan+LSan (clang): passed" >> $(SUMMARY)
+
+test-tsan: setup test-summary-start
+	@scripts/sanitize.sh thread
+	@echo "the native suite under ThreadSanitizer (clang): passed" >> $(SUMMARY)
+
+test-fuzz-smoke: setup test-summary-start
+	@scripts/fuzz.sh $(FUZZ_SMOKE_SECONDS)
+	@echo "every fuzz target over its seeds for $(FUZZ_SMOKE_SECONDS) s: passed" >> $(SUMMARY)
+
+fuzz: setup
+	@scripts/fuzz.sh $(FUZZ_SECONDS)
 
 demo: native
 	@scripts/demo.sh $(NATIVE_DIR)/bin

@@ -13,6 +13,7 @@ packages=(
   wine wine64 wine32:i386 xvfb xauth
   python3 zip unzip mp3info
   libfuse3-dev fuse3                # the slow-device benchmark's latency filesystem
+  clang libclang-rt-14-dev llvm    # sanitizer and fuzzing builds (libFuzzer), report symbols
 )
 
 missing=()

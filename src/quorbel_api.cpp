@@ -1,6 +1,7 @@
 // The exported commands: LoadDll, UnloadDll and the ZOQ_ commands.
 #include "quorbel_api.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -27,7 +28,8 @@ struct Deferred {
 } g_deferred;
 
 void ApplyDeferred() {
-  g_deferred.engines.clear();
+  // Taken out of the list before they go, should freeing one release another.
+  std::exchange(g_deferred.engines, {}).clear();
   TZOQ_Quorbel* engine = ZOQ_Quorbel;
   if (engine == nullptr) {
     g_deferred = {};
@@ -44,14 +46,19 @@ void ApplyDeferred() {
   }
 }
 
-// Destroys the engine now, or once the commands below it have returned.
+// Destroys the engine once the outermost entry point has returned: a
+// command, LoadDll or UnloadDll may still be using it further down the stack.
+// Settings put off for it die with it.
 void ReleaseEngine(TZOQ_Quorbel* engine) {
-  if (g_depth > 0) {
-    g_deferred.engines.emplace_back(engine);
-  } else {
-    delete engine;
-  }
+  g_deferred.engines.emplace_back(engine);
+  g_deferred.ini_file.reset();
+  g_deferred.directory.reset();
 }
+
+// Every LoadDll and UnloadDll takes the next number when it starts; a load
+// whose engine is finished after a later one started leaves the state to
+// that later call.
+uint64_t g_life_cycle_calls = 0;
 
 class DepthScope {
  public:
@@ -67,6 +74,9 @@ void WriteHostBuffer(char* buffer, const std::string& text) {
   if (buffer == nullptr) return;
   size_t n = std::min(text.size(), reply::kBufferCapacity);
   std::memcpy(buffer, text.data(), n);
+  // A zero byte inside the text would end the host's string early and cut
+  // the reply (and its tag); it is shown like any byte a reply cannot carry.
+  std::replace(buffer, buffer + n, '\0', reply::kUnrepresentable);
   buffer[n] = '\0';
 }
 
@@ -123,7 +133,14 @@ std::optional<bool> OneOrZero(const std::string& argument) {
 
 // --- life cycle -------------------------------------------------------------
 
+// LoadDll and UnloadDll may be called again from inside their own message
+// pumping (the engine's constructor and Stop both pump). The rule is that the
+// call that started last decides: after the outermost one returns there is
+// exactly one engine if that was a LoadDll and none if it was an UnloadDll,
+// and every engine replaced on the way is freed once, when nothing runs on it.
 extern "C" void QUORBEL_CALL LoadDll(LOADINFO* info) {
+  DepthScope depth;
+  const uint64_t this_call = ++g_life_cycle_calls;
   WindowHandle parent = nullptr;
   if (info != nullptr) {
     reinterpret_cast<unsigned char*>(&info->mKeep)[0] = 1;
@@ -132,23 +149,30 @@ extern "C" void QUORBEL_CALL LoadDll(LOADINFO* info) {
   // A second load without an unload would otherwise leave the first engine
   // and its window behind.
   if (TZOQ_Quorbel* old = std::exchange(ZOQ_Quorbel, nullptr)) ReleaseEngine(old);
+  TZOQ_Quorbel* engine = nullptr;
   try {
-    ZOQ_Quorbel = new TZOQ_Quorbel(parent);
+    engine = new TZOQ_Quorbel(parent);
   } catch (...) {
-    ZOQ_Quorbel = nullptr;  // the commands answer with the internal-error line
+    engine = nullptr;  // the commands answer with the internal-error line
+  }
+  if (this_call == g_life_cycle_calls) {
+    ZOQ_Quorbel = engine;
+  } else if (engine != nullptr) {
+    ReleaseEngine(engine);  // a later load or unload ran inside the constructor
   }
   CurrentEnv()->PumpMessages();
 }
 
 extern "C" int QUORBEL_CALL UnloadDll(int code) {
-  if (TZOQ_Quorbel* engine = ZOQ_Quorbel) {
+  DepthScope depth;
+  ++g_life_cycle_calls;
+  // Taken out first, so that an unload nested in Stop's pumping finds nothing
+  // left to free.
+  if (TZOQ_Quorbel* engine = std::exchange(ZOQ_Quorbel, nullptr)) {
     try {
       engine->Stop();
     } catch (...) {
     }
-    ZOQ_Quorbel = nullptr;
-    // Called from inside a long operation's pumping, the operation still runs
-    // on the stack below: the engine is released once it has returned.
     ReleaseEngine(engine);
   }
   return code == 1 ? 1 : 0;

@@ -139,9 +139,17 @@ bool BuildChart(TZOQ_Quorbel& engine) {
     engine.ferror = reply::kNotFound;
     return false;
   }
-  WriteChart(engine, chart, greatest);
-  // A lost write is a failure, not a chart.
-  if (!chart.Close()) throw EInOutError("Disk full or write error on " + chart_path, 101);
+  try {
+    WriteChart(engine, chart, greatest);
+    if (!chart.Close()) throw EInOutError("Disk full or write error on " + chart_path, 101);
+  } catch (const EInOutError&) {
+    // A chart cut short by a full disk would be posted as if complete: a lost
+    // write leaves no chart. (A count that is no number keeps the lines
+    // before it; that chart is cut where the data went wrong.)
+    chart.Close();
+    env.RemoveFile(chart_path);
+    throw;
+  }
   engine.fchart.clear();
   return true;
 }

@@ -84,7 +84,11 @@ bool TZOQ_Quorbel::WriteDump() {
                                                               {"fdrive", &fdrive},
                                                               {"fbadfiles", &fbadfiles},
                                                               {"fchart", &fchart}};
-  for (const auto& [name, list] : lists) {
+  for (const auto& named : lists) {
+    // Plain names, not a structured binding: lambdas may capture them in C++20
+    // but not every compiler in use accepts that yet.
+    const char* name = named.first;
+    const TStringList* list = named.second;
     Group([&] {
       out.WriteLine(std::string(name) + ".count: " + std::to_string(list->size()));
       out.WriteLine("----start----");

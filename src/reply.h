@@ -56,11 +56,32 @@ inline std::string DataTagLast(std::string_view data, std::string_view tag) {
   return std::string(kOkData) + std::string(data) + " " + std::string(tag);
 }
 
+// Shown in a reply in place of a byte it cannot carry (a zero, a line break).
+inline constexpr char kUnrepresentable = '?';
+
+// The most of a failure's message an internal-error line quotes: with the
+// fixed pieces and the longest tag the line stays well within the buffer, so
+// the tag is never cut off.
+inline constexpr size_t kQuotedMessageLimit = 600;
+inline constexpr std::string_view kQuoteCut = "...";
+
+// A failure's message as the internal-error line quotes it. Messages may hold
+// text read from files; a zero byte would end the host's string early and a
+// line break would split the reply, so each such byte is shown as kUnrepresentable.
+inline std::string QuotedMessage(std::string_view message) {
+  std::string text(message.substr(0, kQuotedMessageLimit));
+  for (char& c : text) {
+    if (c == '\0' || c == '\r' || c == '\n') c = kUnrepresentable;
+  }
+  if (message.size() > kQuotedMessageLimit) text += kQuoteCut;
+  return text;
+}
+
 // Pieces 1 to 6 of every internal-error text: code, help context, message
 // and class name. The callers add their own ending.
 inline std::string InternalErrorHead(const FailureInfo& f) {
-  return std::string(kInternalError) + std::to_string(f.help_context) + " \"" + f.message +
-         "<" + f.class_name;
+  return std::string(kInternalError) + std::to_string(f.help_context) + " \"" +
+         QuotedMessage(f.message) + "<" + f.class_name;
 }
 
 // The command's internal-error line.

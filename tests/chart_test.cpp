@@ -203,7 +203,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"empty line reached last", "30", {"a 9", ""}, true, 1},
         BadCase{"count beyond 32 bits", "30", {"a 99999999999"}, false, 0},
         BadCase{"hitnum no number", "lots", {"a 9"}, true, 0},
-        BadCase{"hitnum empty", "", {"a 9"}, true, 0}));
+        BadCase{"hitnum empty", "", {"a 9"}, true, 0},
+        // Text from the file is quoted in the reply: a zero byte in it must
+        // not end the reply early, nor may a long one push out the tag.
+        BadCase{"zero byte in the count", "30", {std::string("a 0\0'1", 6)}, false, 0},
+        BadCase{"zero byte in a later count", "30", {"a 9", std::string("b 5\0", 4)}, true, 1},
+        BadCase{"count of 3000 bytes", "30", {"a 1" + std::string(3000, 'x')}, false, 0}));
 
 TEST_P(ChartConversion, EndsWithTheInternalErrorTextKeepingLinesWritten) {
   const BadCase& c = GetParam();
@@ -217,6 +222,15 @@ TEST_P(ChartConversion, EndsWithTheInternalErrorTextKeepingLinesWritten) {
   EXPECT_EQ(Exists(ChartPath()), c.chart_made);
   EXPECT_EQ(Chart().size(), c.lines_kept);
   EXPECT_FALSE(engine().finprogress);
+}
+
+TEST_F(ChartTest, ZeroByteInHitnumShowsInTheReplyWithItsTag) {
+  Configure();
+  WriteHits(kHits);
+  engine().fhitnum = std::string("3\0x", 3);
+  const std::string reply = Call(ZOQ_StartUpdateChart);
+  EXPECT_EQ(reply, "500 Internal Error->0 \"'3?x' is not a valid integer value<EConvertError>\" "
+                   "Please report this line to the ZOQ Maintainers " + kTag);
 }
 
 TEST_F(ChartTest, PumpsNothing) {

@@ -1,5 +1,6 @@
 // Command entry and replies: the life cycle, the reply lines and their
 // bounds, failures turned into the internal-error line.
+#include "command.h"
 #include "test_support.h"
 
 namespace quorbel::test {
@@ -63,6 +64,18 @@ TEST_F(CommandEntryTest, ReplyIsBoundedTo900Characters) {
   EXPECT_EQ(ZOQ_BadListGet(nullptr, nullptr, data.bytes, nullptr, 1, 0), 3);
   EXPECT_EQ(data.str(), "504 Unknown argument __ZOQ_BadListGet__");
   EXPECT_TRUE(data.WithinCapacity());
+}
+
+TEST(WriteHostBufferTest, AZeroByteInTheTextDoesNotEndTheReply) {
+  const std::string text("201 OK-DATA __ZOQ_SearchFile__ dir/\0x/k.mp3", 43);
+  HostBuffer data;
+  WriteHostBuffer(data.bytes, text);
+  EXPECT_EQ(data.str(), "201 OK-DATA __ZOQ_SearchFile__ dir/?x/k.mp3");
+  // Only what fits is looked at; the closing zero stays the first one.
+  HostBuffer long_data;
+  WriteHostBuffer(long_data.bytes, std::string(899, 'a') + '\0' + "tail");
+  EXPECT_EQ(long_data.str(), std::string(899, 'a') + "?");
+  EXPECT_TRUE(long_data.WithinCapacity());
 }
 
 TEST_F(CommandEntryTest, NestedUnloadIsDeferredUntilTheCommandReturns) {

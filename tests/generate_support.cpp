@@ -1,5 +1,7 @@
 #include "generate_support.h"
 
+#include <cerrno>
+
 #include "mp3_fixtures.h"
 
 namespace quorbel::test {
@@ -37,6 +39,10 @@ int64_t RunEnv::FileSize(const std::string& path) {
 }
 
 std::FILE* RunEnv::OpenFile(const std::string& path, const char* mode) {
+  if (refuse_open && refuse_open(path, mode)) {
+    errno = EACCES;
+    return nullptr;
+  }
   if (on_open) {
     if (std::FILE* file = on_open(path, mode)) return file;
   }

@@ -30,6 +30,8 @@ class RunEnv : public EnvWrapper {
   // reads it; false refuses the open (a file locked by another program).
   // Set it before the run: reader threads call it concurrently.
   std::function<bool(const std::string& path)> before_read;
+  // Refuses the open (as a folder without write rights does) when set and true.
+  std::function<bool(const std::string& path, const char* mode)> refuse_open;
 
   LocalTime Now() override { return now; }
   void PumpMessages() override;

@@ -4,6 +4,8 @@
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
 
+#include <dlfcn.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -28,18 +30,45 @@ std::string UserLocale() {
   return "";
 }
 
-UCollator* Collator() {
-  static UCollator* collator = [] {
+// ICU keeps the data behind every collator in caches of its own that only a
+// process-wide cleanup frees, which nobody may call while another part of
+// the host's process may use ICU. Unloaded with this library, ICU would drop
+// those caches unfreed on every unload. Kept loaded, it reuses them when the
+// library is loaded again.
+void KeepIcuLoaded() {
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&ucol_open), &info) != 0 && info.dli_fname != nullptr) {
+    // Only raises the library's reference for good; it is loaded already.
+    dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+  }
+}
+
+// The user's collator, opened on first use and closed when the library is
+// unloaded (a host may load and unload it many times).
+class CollatorHolder {
+ public:
+  CollatorHolder() {
+    KeepIcuLoaded();
     UErrorCode status = U_ZERO_ERROR;
-    UCollator* c = ucol_open(UserLocale().c_str(), &status);
+    collator_ = ucol_open(UserLocale().c_str(), &status);
     if (U_FAILURE(status)) {
       status = U_ZERO_ERROR;
-      c = ucol_open("", &status);
+      collator_ = ucol_open("", &status);
     }
-    ucol_setStrength(c, UCOL_SECONDARY);
-    return c;
-  }();
-  return collator;
+    ucol_setStrength(collator_, UCOL_SECONDARY);
+  }
+  ~CollatorHolder() { ucol_close(collator_); }
+  CollatorHolder(const CollatorHolder&) = delete;
+  CollatorHolder& operator=(const CollatorHolder&) = delete;
+  UCollator* get() const { return collator_; }
+
+ private:
+  UCollator* collator_ = nullptr;
+};
+
+UCollator* Collator() {
+  static CollatorHolder holder;
+  return holder.get();
 }
 
 }  // namespace

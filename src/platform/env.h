@@ -104,7 +104,8 @@ class Env {
  public:
   virtual ~Env() = default;
 
-  // The implementation for this operating system; never deleted.
+  // The implementation for this operating system; lives until the library
+  // is unloaded.
   static Env* Default();
 
   // --- files and directories ----------------------------------------------

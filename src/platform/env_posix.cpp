@@ -221,8 +221,10 @@ class PosixEnv : public Env {
 }  // namespace
 
 Env* Env::Default() {
-  static PosixEnv* env = new PosixEnv;
-  return env;
+  // An object, not a pointer to one: it goes when the library is unloaded,
+  // so a host that loads and unloads the library again and again loses nothing.
+  static PosixEnv env;
+  return &env;
 }
 
 void SetHostMessagePump(void (*pump)(void*), void* context) {

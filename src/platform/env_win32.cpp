@@ -239,8 +239,10 @@ class Win32Env : public Env {
 }  // namespace
 
 Env* Env::Default() {
-  static Win32Env* env = new Win32Env;
-  return env;
+  // An object, not a pointer to one: it goes when the library is unloaded,
+  // so a host that loads and unloads the library again and again loses nothing.
+  static Win32Env env;
+  return &env;
 }
 
 void SetHostMessagePump(void (*)(void*), void*) {}  // Windows pumps its own queue

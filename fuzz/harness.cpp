@@ -1,0 +1,185 @@
+#include "harness.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/env.h"
+
+namespace quorbel::fuzz {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const size_t kPage = size_t(sysconf(_SC_PAGESIZE));
+
+// Every path the library is given passes here: inside the scratch folder,
+// never climbing out of it.
+bool Inside(const std::string& path) {
+  const std::string& root = Scratch();
+  if (path.compare(0, root.size(), root) != 0) return false;
+  if (path.size() > root.size() && path[root.size()] != '/') return false;
+  return path.find("..") == std::string::npos;
+}
+
+class ConfinedEnv : public EnvWrapper {
+ public:
+  ConfinedEnv() : EnvWrapper(Env::Default()) {}
+  bool FileExists(const std::string& p) override { return Inside(p) && EnvWrapper::FileExists(p); }
+  bool DirectoryExists(const std::string& p) override {
+    return Inside(p) && EnvWrapper::DirectoryExists(p);
+  }
+  bool RemoveFile(const std::string& p) override { return Inside(p) && EnvWrapper::RemoveFile(p); }
+  bool RenameFile(const std::string& f, const std::string& t) override {
+    return Inside(f) && Inside(t) && EnvWrapper::RenameFile(f, t);
+  }
+  bool ReplaceFile(const std::string& f, const std::string& t) override {
+    return Inside(f) && Inside(t) && EnvWrapper::ReplaceFile(f, t);
+  }
+  std::FILE* OpenFile(const std::string& p, const char* m) override {
+    return Inside(p) ? EnvWrapper::OpenFile(p, m) : nullptr;
+  }
+  std::FILE* OpenRegularFile(const std::string& p) override {
+    return Inside(p) ? EnvWrapper::OpenRegularFile(p) : nullptr;
+  }
+  int64_t FileSize(const std::string& p) override { return Inside(p) ? EnvWrapper::FileSize(p) : -1; }
+  bool FileDosTime(const std::string& p, uint32_t* t) override {
+    return Inside(p) && EnvWrapper::FileDosTime(p, t);
+  }
+  std::unique_ptr<DirListing> ListDirectory(const std::string& d) override {
+    return Inside(d) ? EnvWrapper::ListDirectory(d) : nullptr;
+  }
+  std::string DirectoryIdentity(const std::string& d) override {
+    return Inside(d) ? EnvWrapper::DirectoryIdentity(d) : std::string();
+  }
+  std::vector<std::string> ProfileKeys(const std::string& p, const std::string& s) override {
+    return Inside(p) ? EnvWrapper::ProfileKeys(p, s) : std::vector<std::string>();
+  }
+  std::string ProfileString(const std::string& p, const std::string& s, const std::string& k,
+                            const std::string& f) override {
+    return Inside(p) ? EnvWrapper::ProfileString(p, s, k, f) : f;
+  }
+  std::string FallbackDirectory() override { return Scratch() + "/"; }
+};
+
+}  // namespace
+
+GuardedBuffer::GuardedBuffer(std::string_view text) {
+  void* p = mmap(nullptr, 2 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) Breach("mmap", "no memory for a host buffer");
+  pages_ = static_cast<char*>(p);
+  mprotect(pages_ + kPage, kPage, PROT_NONE);
+  start_ = pages_ + kPage - kHostBufferSize;
+  Fill(text);
+}
+
+GuardedBuffer::~GuardedBuffer() { munmap(pages_, 2 * kPage); }
+
+void GuardedBuffer::Fill(std::string_view text) {
+  // Bytes the reply does not overwrite keep a marker, not a stale zero.
+  std::memset(start_, 0x7E, kHostBufferSize);
+  const size_t n = std::min(text.size(), kHostBufferSize - 1);
+  std::memcpy(start_, text.data(), n);
+  start_[n] = '\0';
+}
+
+std::string GuardedBuffer::Text() const {
+  const void* zero = std::memchr(start_, 0, kHostBufferSize);
+  if (zero == nullptr) Breach("unterminated reply", std::string(start_, kHostBufferSize));
+  return std::string(start_, size_t(static_cast<const char*>(zero) - start_));
+}
+
+void Breach(const std::string& what, const std::string& detail) {
+  std::fprintf(stderr, "\n*** contract breach: %s\n*** %s\n", what.c_str(), detail.c_str());
+  std::abort();
+}
+
+int ReplyCode(const std::string& reply) {
+  if (reply.size() < 4 || reply[3] != ' ') return -1;
+  for (int i = 0; i < 3; ++i) {
+    if (reply[i] < '0' || reply[i] > '9') return -1;
+  }
+  return std::atoi(reply.substr(0, 3).c_str());
+}
+
+std::string CallChecked(QuorbelCommand command, std::string_view name, std::string_view argument,
+                        std::initializer_list<int> codes, GuardedBuffer* parms) {
+  GuardedBuffer data(argument);
+  const int result = command(nullptr, nullptr, data.data(), parms ? parms->data() : nullptr, 1, 0);
+  const std::string reply = data.Text();
+  const std::string where = std::string(name) + ": " + reply;
+  if (result != 3) Breach("result " + std::to_string(result), where);
+  if (parms != nullptr) parms->Text();
+  const int code = ReplyCode(reply);
+  bool listed = false;
+  for (int c : codes) listed = listed || c == code;
+  if (!listed) Breach("reply code not listed for the command", where);
+  // The stop command's internal-error line carries its historical tag.
+  const std::string tag = "__" + std::string(name) + "__";
+  const bool tagged = reply.find(tag) != std::string::npos ||
+                      (name == "ZOQ_StopGenerate" && reply.find("__ZOQ_SopGenerate__") != std::string::npos);
+  if (!tagged) Breach("reply without its tag", where);
+  return reply;
+}
+
+const std::string& Scratch() {
+  static const std::string root = [] {
+    const char* shm = "/dev/shm";
+    std::string base = fs::is_directory(shm) ? shm : fs::temp_directory_path().string();
+    std::string templ = base + "/quorbel-fuzz-XXXXXX";
+    if (mkdtemp(templ.data()) == nullptr) Breach("mkdtemp", templ);
+    return templ;
+  }();
+  return root;
+}
+
+std::string ScratchPath(std::string_view name) { return Scratch() + "/" + std::string(name); }
+
+void ConfineToScratch() {
+  static ConfinedEnv* env = [] {
+    Scratch();  // made before the clean-up below is registered, so it outlives it
+    static ConfinedEnv confined;
+    SetEnvForTesting(&confined);
+    // The scratch folder goes with the process.
+    std::atexit([] {
+      std::error_code ec;
+      fs::remove_all(Scratch(), ec);
+    });
+    return &confined;
+  }();
+  (void)env;
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) Breach("cannot write scratch file", path);
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+void EmptyFolder(const std::string& path) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(path, ec)) fs::remove_all(entry.path(), ec);
+}
+
+void MakeFolder(const std::string& path) {
+  std::error_code ec;
+  fs::create_directories(path, ec);
+}
+
+void LoadOnce() {
+  static bool loaded = [] {
+    ConfineToScratch();
+    LOADINFO info{};
+    LoadDll(&info);
+    return true;
+  }();
+  (void)loaded;
+}
+
+}  // namespace quorbel::fuzz
