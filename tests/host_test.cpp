@@ -368,6 +368,14 @@ TEST_F(HostTest, JsonIsOneObjectPerAnswer) {
 }
 
 TEST_F(HostTest, CtrlCEndsWithStatus130) {
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+  // ThreadSanitizer holds a signal back until the program's next library
+  // call, so the host may meet the end of its input first; the plain and
+  // address-sanitized runs of the suite check this.
+  GTEST_SKIP() << "signal delivery is deferred under ThreadSanitizer";
+#endif
+#endif
   int to_host[2], from_host[2];
   ASSERT_EQ(pipe(to_host), 0);
   ASSERT_EQ(pipe(from_host), 0);
