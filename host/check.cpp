@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli.h"
 #include "files.h"
 
 namespace host {
@@ -28,21 +29,6 @@ std::string Reason(int error) { return std::strerror(error); }
 std::string Lower(std::string s) {
   for (char& c : s) c = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
   return s;
-}
-
-size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t up = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = up;
-    }
-  }
-  return row[b.size()];
 }
 
 std::string AtLine(size_t line) { return "line " + std::to_string(line) + ": "; }

@@ -4,11 +4,6 @@
 
 namespace host {
 
-namespace {
-
-constexpr size_t kSuggestDistance = 2;
-constexpr int kHelpColumn = 24;
-
 size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -23,6 +18,11 @@ size_t EditDistance(const std::string& a, const std::string& b) {
   }
   return row[b.size()];
 }
+
+namespace {
+
+constexpr size_t kSuggestDistance = 2;
+constexpr int kHelpColumn = 24;
 
 const OptionSpec* FindOption(const std::vector<OptionSpec>& known, const std::string& arg) {
   for (const OptionSpec& spec : known) {

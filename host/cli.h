@@ -11,6 +11,10 @@ namespace host {
 
 class Session;
 
+// Levenshtein distance: how many single-byte edits turn `a` into `b`; what
+// tells a typo from an unknown name.
+size_t EditDistance(const std::string& a, const std::string& b);
+
 struct OptionSpec {
   const char* name;        // "--rename"
   const char* short_name;  // "-q", or nullptr
