@@ -43,23 +43,13 @@ constexpr size_t kMostId3v2Read = 16 * 1024 * 1024;
 // frame, an ID3v2 header); what a new block keeps of the old one is fewer.
 constexpr size_t kMostHeld = std::max(id3v2::kHeaderSize, kVbrHeaderReach);
 
-// Seeks with a position beyond 2 GiB where `long` is 32 bits wide; the
-// offsets asked for are small, the positions they reach may not be.
-bool SeekFile(std::FILE* file, long offset, int origin) {
+// Seeks to positions beyond 2 GiB where `long` is 32 bits wide (Windows);
+// it is 64 bits wide on the POSIX builds.
+bool SeekFile(std::FILE* file, int64_t offset, int origin) {
 #ifdef _WIN32
   return _fseeki64(file, offset, origin) == 0;
 #else
-  return std::fseek(file, offset, origin) == 0;
-#endif
-}
-
-// The current position; beyond 2 GiB too (`long` is 64 bits wide on the
-// POSIX builds).
-int64_t TellFile(std::FILE* file) {
-#ifdef _WIN32
-  return _ftelli64(file);
-#else
-  return std::ftell(file);
+  return std::fseek(file, long(offset), origin) == 0;
 #endif
 }
 
@@ -105,9 +95,7 @@ bool FileWindow::Hold(int64_t pos, size_t count) {
     keep = size_t(End() - pos);  // fewer than `count`: the rest of the old block
     std::memmove(bytes_.get(), At(pos), keep);
   } else if (pos > End()) {
-    if (pos > std::numeric_limits<long>::max() || !SeekFile(file_, long(pos), SEEK_SET)) {
-      return false;
-    }
+    if (!SeekFile(file_, pos, SEEK_SET)) return false;
     fresh_ = true;
   }
   size_t block = fresh_ ? kFirstBlock : kNextBlock;
@@ -157,12 +145,15 @@ std::span<const uint8_t> FrameStart(FileWindow& window, int64_t pos) {
 
 // The last 128 bytes of the file; false when the file is shorter or the
 // read comes back short.
-bool ReadTail(std::FILE* file, const FileWindow& window, uint8_t (&tail)[kTagSize]) {
+bool ReadTail(std::FILE* file, const FileWindow& window, int64_t file_size,
+              uint8_t (&tail)[kTagSize]) {
   if (const uint8_t* held = window.Last(kTagSize)) {
     std::copy_n(held, kTagSize, tail);
     return true;
   }
-  return SeekFile(file, -long(kTagSize), SEEK_END) &&
+  // From the start, not the end: seeking from the end costs the system a
+  // second look at the file's size.
+  return file_size >= int64_t(kTagSize) && SeekFile(file, file_size - int64_t(kTagSize), SEEK_SET) &&
          std::fread(tail, 1, kTagSize, file) == kTagSize;
 }
 
@@ -309,17 +300,15 @@ bool TMP3Information::SetFileNameAndRead(const std::string& path) {
   }
   file_name_ = path;
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  if (!SeekFile(file.get(), 0, SEEK_END)) {
+  // The size from the open file itself: one system call, where seeking to
+  // the end and back costs three.
+  FileStamp stamp;
+  if (!env_.StampFile(file.get(), &stamp) || stamp.size < 0) {
     file_size_ = -1;
     Info.Valid = false;
     return false;
   }
-  file_size_ = TellFile(file.get());
-  if (file_size_ < 0 || !SeekFile(file.get(), 0, SEEK_SET)) {
-    file_size_ = -1;
-    Info.Valid = false;
-    return false;
-  }
+  file_size_ = stamp.size;
   return ReadOpenFile(file.get());
 }
 
@@ -345,7 +334,7 @@ bool TMP3Information::ReadOpenFile(std::FILE* file) {
   }
   if (ReadTag) {
     uint8_t tail[kTagSize];
-    if (ReadTail(file, window, tail)) {
+    if (ReadTail(file, window, file_size_, tail)) {
       std::copy_n(tail, kTagSize, RawTag);
       Tag.Present = std::memcmp(RawTag, "TAG", 3) == 0;
     } else {

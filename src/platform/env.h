@@ -29,7 +29,8 @@ inline constexpr char kPathDelim = '\\';
 inline constexpr char kPathDelim = '/';
 #endif
 
-// Attribute bits of a directory entry, as the Windows file system gives them.
+// Attribute bits of a directory entry, as the Windows file system gives them
+// (POSIX reports the directory and hidden bits; the walk needs no other).
 namespace attr {
 inline constexpr uint32_t kReadOnly = 0x01;
 inline constexpr uint32_t kHidden = 0x02;

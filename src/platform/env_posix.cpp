@@ -29,24 +29,26 @@ class PosixDirListing : public DirListing {
     struct dirent* d = readdir(dir_);
     if (d == nullptr) return false;
     entry->name = d->d_name;
-    entry->attributes = Attributes(d->d_name);
+    entry->attributes = Attributes(d);
     return true;
   }
 
  private:
   // Maps what POSIX knows onto the Windows attribute bits: directories
-  // (also through links), hidden dot-names, read-only from the permissions.
-  uint32_t Attributes(const char* name) {
+  // (also through links) and hidden dot-names. The entry's own type answers
+  // without a stat per entry, which a walk over thousands of files would
+  // pay for nothing; links and file systems that report no type are looked
+  // up. The read-only bit would cost that stat and is not reported.
+  uint32_t Attributes(const struct dirent* d) {
+    const uint32_t hidden = d->d_name[0] == '.' ? attr::kHidden : 0;
+    if (d->d_type == DT_DIR) return attr::kDirectory | hidden;
+    if (d->d_type != DT_LNK && d->d_type != DT_UNKNOWN) return attr::kArchive | hidden;
     struct stat st;
-    uint32_t bits = 0;
-    if (fstatat(dirfd(dir_), name, &st, 0) != 0 &&
-        fstatat(dirfd(dir_), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (fstatat(dirfd(dir_), d->d_name, &st, 0) != 0 &&
+        fstatat(dirfd(dir_), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
       return attr::kArchive;
     }
-    bits |= S_ISDIR(st.st_mode) ? attr::kDirectory : attr::kArchive;
-    if (name[0] == '.') bits |= attr::kHidden;
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) bits |= attr::kReadOnly;
-    return bits;
+    return (S_ISDIR(st.st_mode) ? attr::kDirectory : attr::kArchive) | hidden;
   }
 
   DIR* dir_;
