@@ -182,4 +182,15 @@ void LoadOnce() {
   (void)loaded;
 }
 
+void ConfigureForLookups() {
+  static bool done = [] {
+    LoadOnce();
+    WriteBytes(ScratchPath("q.ini"), "[listmake]\r\nnick=fz\r\nname=fz\r\nhitnum=30\r\n");
+    CallChecked(ZOQ_SetDirectory, "ZOQ_SetDirectory", Scratch(), codes::kSetDirectory);
+    CallChecked(ZOQ_SetIniFile, "ZOQ_SetIniFile", ScratchPath("q.ini"), codes::kSetIniFile);
+    return true;
+  }();
+  (void)done;
+}
+
 }  // namespace quorbel::fuzz

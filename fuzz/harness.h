@@ -64,6 +64,9 @@ void MakeFolder(const std::string& path);
 
 // Loads the library once for the targets that keep one engine.
 void LoadOnce();
+// LoadOnce, then a working folder and a configuration whose list is named
+// "fz" ("fz-mm.txt", "fz-mm.idx"), for the lookup targets.
+void ConfigureForLookups();
 
 // Reply codes each command may answer with (500 is every command's
 // internal-error line).

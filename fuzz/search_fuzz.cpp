@@ -5,23 +5,8 @@
 
 using namespace quorbel::fuzz;
 
-namespace {
-
-void Configure() {
-  static bool done = [] {
-    LoadOnce();
-    WriteBytes(ScratchPath("q.ini"), "[listmake]\r\nnick=fz\r\nname=fz\r\nhitnum=30\r\n");
-    CallChecked(ZOQ_SetDirectory, "ZOQ_SetDirectory", Scratch(), codes::kSetDirectory);
-    CallChecked(ZOQ_SetIniFile, "ZOQ_SetIniFile", ScratchPath("q.ini"), codes::kSetIniFile);
-    return true;
-  }();
-  (void)done;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Configure();
+  ConfigureForLookups();
   FuzzedDataProvider input(data, size);
   const std::string key = input.ConsumeRandomLengthString(1000);
   WriteBytes(ScratchPath("fz-mm.idx"), input.ConsumeRemainingBytesAsString());
