@@ -286,29 +286,29 @@ void TMP3Information::SetFileName(const std::string& path) {
 }
 
 bool TMP3Information::ReadInformation() {
-  FileHandle file(env_.OpenRegularFile(file_name_), &std::fclose);
+  FileHandle file(env_.OpenRegularFile(file_name_, nullptr), &std::fclose);
   if (!file) return false;
   std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the window does the buffering
   return ReadOpenFile(file.get());
 }
 
 bool TMP3Information::SetFileNameAndRead(const std::string& path) {
-  FileHandle file(env_.OpenRegularFile(path), &std::fclose);
+  int64_t size = -1;
+  FileHandle file(env_.OpenRegularFile(path, &size), &std::fclose);
   if (!file) {
     SetFileName(path);  // measured as ever; there is nothing to read
     return false;
   }
   file_name_ = path;
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  // The size from the open file itself: one system call, where seeking to
-  // the end and back costs three.
-  FileStamp stamp;
-  if (!env_.StampFile(file.get(), &stamp) || stamp.size < 0) {
+  // The size comes with the open: seeking to the end and back would cost
+  // the system three more calls.
+  if (size < 0) {
     file_size_ = -1;
     Info.Valid = false;
     return false;
   }
-  file_size_ = stamp.size;
+  file_size_ = size;
   return ReadOpenFile(file.get());
 }
 

@@ -455,9 +455,9 @@ class OpenCountingEnv : public EnvWrapper {
     ++opens;
     return EnvWrapper::OpenFile(path, mode);
   }
-  std::FILE* OpenRegularFile(const std::string& path) override {
+  std::FILE* OpenRegularFile(const std::string& path, int64_t* size) override {
     ++opens;
-    return EnvWrapper::OpenRegularFile(path);
+    return EnvWrapper::OpenRegularFile(path, size);
   }
 };
 

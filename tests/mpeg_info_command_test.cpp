@@ -29,9 +29,9 @@ class TouchCountingEnv : public EnvWrapper {
     ++touches;
     return EnvWrapper::OpenFile(p, m);
   }
-  std::FILE* OpenRegularFile(const std::string& p) override {
+  std::FILE* OpenRegularFile(const std::string& p, int64_t* size) override {
     ++touches;
-    return EnvWrapper::OpenRegularFile(p);
+    return EnvWrapper::OpenRegularFile(p, size);
   }
   int64_t FileSize(const std::string& p) override {
     ++touches;

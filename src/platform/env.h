@@ -123,7 +123,9 @@ class Env {
   // them from several threads at once: implementations keep no state.
   // Opens an existing regular file for reading (binary); null for anything
   // else: a missing file, a folder, a device or a pipe (never waits on one).
-  virtual std::FILE* OpenRegularFile(const std::string& path) = 0;
+  // `size`, when not null, receives the file's size, taken from the open
+  // file (-1 when the system cannot tell).
+  virtual std::FILE* OpenRegularFile(const std::string& path, int64_t* size) = 0;
   // Size of an existing file in bytes, -1 when it cannot be opened.
   virtual int64_t FileSize(const std::string& path) = 0;
   // Modification time of a file as a DOS date (high word) and time (low word).
@@ -198,7 +200,9 @@ class EnvWrapper : public Env {
   std::FILE* OpenFile(const std::string& p, const char* m) override {
     return target_->OpenFile(p, m);
   }
-  std::FILE* OpenRegularFile(const std::string& p) override { return target_->OpenRegularFile(p); }
+  std::FILE* OpenRegularFile(const std::string& p, int64_t* size) override {
+    return target_->OpenRegularFile(p, size);
+  }
   int64_t FileSize(const std::string& p) override { return target_->FileSize(p); }
   bool FileDosTime(const std::string& p, uint32_t* t) override {
     return target_->FileDosTime(p, t);

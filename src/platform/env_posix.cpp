@@ -108,7 +108,7 @@ class PosixEnv : public Env {
     return f;
   }
 
-  std::FILE* OpenRegularFile(const std::string& path) override {
+  std::FILE* OpenRegularFile(const std::string& path, int64_t* size) override {
     // Non-blocking, so that opening a pipe never waits for a writer; a
     // regular file reads the same either way.
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -116,6 +116,7 @@ class PosixEnv : public Env {
     struct stat st;
     std::FILE* f = (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ? fdopen(fd, "rb") : nullptr;
     if (f == nullptr) close(fd);
+    if (f != nullptr && size != nullptr) *size = int64_t(st.st_size);
     return f;
   }
 

@@ -88,8 +88,10 @@ class Win32Env : public Env {
     return std::fopen(path.c_str(), mode);
   }
 
-  std::FILE* OpenRegularFile(const std::string& path) override {
-    return FileExists(path) ? std::fopen(path.c_str(), "rb") : nullptr;
+  std::FILE* OpenRegularFile(const std::string& path, int64_t* size) override {
+    std::FILE* f = FileExists(path) ? std::fopen(path.c_str(), "rb") : nullptr;
+    if (f != nullptr && size != nullptr) *size = _filelengthi64(_fileno(f));
+    return f;
   }
 
   int64_t FileSize(const std::string& path) override {
