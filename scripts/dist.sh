@@ -23,6 +23,12 @@ common_files() {  # DIR
   cp share/quorbel/sample.ini "$1/quorbel.ini"
 }
 
+# The Windows packages' sample names a Windows folder and has the line
+# ends Notepad expects.
+windows_sample() {  # DIR
+  sed -e 's|^1=/home/you/Music$|1=C:\\Music\\|' -e 's/$/\r/' share/quorbel/sample.ini > "$1/quorbel.ini"
+}
+
 for arch in win32 win64; do
   name="quorbel-$version-$arch"
   tool=$([ $arch = win32 ] && echo i686 || echo x86_64)-w64-mingw32-strip
@@ -31,6 +37,7 @@ for arch in win32 win64; do
     "$tool" --strip-debug -o "$stage/$name/$f" "build/$arch/bin/$f"
   done
   common_files "$stage/$name"
+  windows_sample "$stage/$name"
   rm -f "dist/$name.zip"
   (cd "$stage" && zip -qr "$OLDPWD/dist/$name.zip" "$name")
   echo "dist: dist/$name.zip"
