@@ -25,8 +25,8 @@ constexpr size_t kSuggestDistance = 2;
 constexpr int kHelpColumn = 24;
 
 const OptionSpec* FindOption(const std::vector<OptionSpec>& known, const std::string& arg) {
-  for (const OptionSpec& spec : known) {
-    if (arg == spec.name || (spec.short_name != nullptr && arg == spec.short_name)) return &spec;
+  for (const OptionSpec& option : known) {
+    if (arg == option.name || (option.short_name != nullptr && arg == option.short_name)) return &option;
   }
   return nullptr;
 }

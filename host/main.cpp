@@ -28,8 +28,8 @@ struct Common {
 };
 
 const OptionSpec* CommonOption(const std::string& name) {
-  for (const OptionSpec& spec : CommonOptions()) {
-    if (name == spec.name || (spec.short_name != nullptr && name == spec.short_name)) return &spec;
+  for (const OptionSpec& option : CommonOptions()) {
+    if (name == option.name || (option.short_name != nullptr && name == option.short_name)) return &option;
   }
   return nullptr;
 }
@@ -43,8 +43,8 @@ Common TakeCommon(std::vector<std::string>* args) {
   for (size_t i = 0; i < args->size(); ++i) {
     const std::string& arg = (*args)[i];
     const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
-    const OptionSpec* spec = arg == "--" ? nullptr : CommonOption(arg.substr(0, equals));
-    if (spec == nullptr) {
+    const OptionSpec* option = arg == "--" ? nullptr : CommonOption(arg.substr(0, equals));
+    if (option == nullptr) {
       if (arg == "--") {  // the rest belongs to the subcommand as it stands
         rest.insert(rest.end(), args->begin() + long(i), args->end());
         break;
@@ -52,7 +52,7 @@ Common TakeCommon(std::vector<std::string>* args) {
       rest.push_back(arg);
       continue;
     }
-    const std::string name = spec->name;
+    const std::string name = option->name;
     common.help |= name == "--help";
     common.version |= name == "--version";
     o.output.quiet |= name == "--quiet";

@@ -457,7 +457,7 @@ void TZOQ_Quorbel::GenerateList() {
     fbydirsfile.Close();
     fbyfilesfile.Close();
   }
-  finprogress = false;  // [93]
+  finprogress = false;  // after a failure too: the next long operation may start
   fcounted = false;
   DropLookupCache();  // the run may have put a new list and index in place
 }

@@ -77,7 +77,7 @@ class GenerateTest : public EngineTest {
   TempDir dir_;
 };
 
-// MPEG files of the worked example: 128 kbit/s, 44100 Hz, joint stereo with
+// MPEG files of the sample list: 128 kbit/s, 44100 Hz, joint stereo with
 // a tag, and 192 kbit/s, 48000 Hz, stereo without.
 std::string TaggedSong(int64_t size, const std::string& artist, const std::string& title);
 std::string UntaggedStereoSong(int64_t size);

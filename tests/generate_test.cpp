@@ -1,4 +1,4 @@
-// The generation run through ZOQ_StartGenerate: the worked example, the
+// The generation run through ZOQ_StartGenerate: the sample list, the
 // ordering modes, the empty list, stops, nested commands, failures and the
 // files the run leaves behind.
 #include <map>
@@ -8,7 +8,7 @@
 #include "quorbel_form.h"
 #include "quorbel_listformat.h"
 #include "quorbel_text.h"
-#include "worked_example.h"
+#include "sample_list.h"
 
 namespace quorbel::test {
 namespace {
@@ -43,7 +43,7 @@ bool Contains(const std::vector<std::string>& lines, const std::string& prefix) 
 
 // --- the list as a whole ------------------------------------------------------
 
-TEST_F(GenerateTest, WorkedExampleByteForByte) {
+TEST_F(GenerateTest, SampleListByteForByte) {
   WriteFile(MusicFile("Artist Name - Song Title.mp3"),
             TaggedSong(4301234, "Artist Name", "Song Title"));
   WriteFile(MusicFile("Second  Song.mp3"), UntaggedStereoSong(3145728));
@@ -51,7 +51,7 @@ TEST_F(GenerateTest, WorkedExampleByteForByte) {
   ASSERT_EQ(Generate(), kOk);
 
   const std::string web(kWeb), rule(kRule), dir = music() + kPathDelim;
-  std::vector<std::string> expected = WorkedExampleHeader();
+  std::vector<std::string> expected = SampleListHeader();
   expected.insert(expected.end(), {
       rule,
       "",

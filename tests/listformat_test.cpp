@@ -4,7 +4,7 @@
 
 #include "quorbel_listformat.h"
 #include "quorbel_text.h"
-#include "worked_example.h"
+#include "sample_list.h"
 
 namespace quorbel::listformat {
 namespace {
@@ -46,11 +46,11 @@ TEST(ListWeekdayTest, KnownDates) {
   }
 }
 
-TEST(ListHeaderTest, WorkedExampleHeaderLines) {
+TEST(ListHeaderTest, SampleListHeaderLines) {
   // The weekday comes from the date itself, not from the clock's weekday field.
   LocalTime t = Time(2002, 6, 19, 9, 5, 3);
   t.weekday = 0;
-  EXPECT_EQ(HeaderLines("Bob", "(artist_name)-title_of_song.mp3", t), test::WorkedExampleHeader());
+  EXPECT_EQ(HeaderLines("Bob", "(artist_name)-title_of_song.mp3", t), test::SampleListHeader());
 }
 
 TEST(ListHeaderTest, MonthAndWeekdayNamesAtTheEndsOfTheirTables) {

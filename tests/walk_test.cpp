@@ -241,7 +241,7 @@ TEST_F(WalkTest, NestedConfigurationTakesEffectOnlyAfterTheWalk) {
   EXPECT_TRUE(engine().fdrive.empty() && engine().fextension.empty());
 }
 
-TEST_F(WalkTest, CodedOutcomesLeaveTheDocumentedState) {
+TEST_F(WalkTest, CodedOutcomesLeaveTheExpectedState) {
   ASSERT_EQ(Call(ZOQ_SetDirectory, work_.path()), "200 OK __ZOQ_SetDirectory__");
   EXPECT_EQ(Call(ZOQ_CountFiles), "505 No ini file set __ZOQ_CountFiles__");
   EXPECT_FALSE(Exists(work_ / "byfiles.tmp"));

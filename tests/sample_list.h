@@ -1,4 +1,4 @@
-// The header of the list in the documented example: nick "Bob", the default
+// The header of the list in the reference sample: nick "Bob", the default
 // example file, Wednesday 19 June 2002 at 9:05:03, no preface.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 namespace quorbel::test {
 
-inline std::vector<std::string> WorkedExampleHeader() {
+inline std::vector<std::string> SampleListHeader() {
   return {
       "",
       "\t\t -{( List of Bob's Multi-Media Music filez )}-",
