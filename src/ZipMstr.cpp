@@ -27,42 +27,6 @@ std::optional<ProgressType> ProgressKind(int32_t action) {
   }
 }
 
-#ifdef _WIN32
-// A message box for a user at the desktop. A service or a run without a
-// visible window station has nobody to press OK, so nothing is shown there.
-// user32 is reached through the Env's library loader, which keeps the
-// system's headers out of the engine.
-void ShowErrorBox(Env& env, const std::string& text) {
-  using GetStationFn = void*(__stdcall*)();
-  using GetObjectInfoFn = int(__stdcall*)(void*, int, void*, unsigned long, unsigned long*);
-  using MessageBoxFn = int(__stdcall*)(void*, const char*, const char*, unsigned);
-  struct UserObjectFlags {  // USEROBJECTFLAGS
-    int inherit;
-    int reserved;
-    unsigned long flags;
-  };
-  constexpr int kUoiFlags = 1;
-  constexpr unsigned long kWsfVisible = 1;
-  constexpr unsigned kBoxStyle = 0x10 | 0x2000;  // error icon, modal for the host's thread
-
-  std::unique_ptr<DynamicLibrary> user32 = env.LoadLibrary("user32.dll");
-  if (!user32) return;
-  auto station = reinterpret_cast<GetStationFn>(user32->Symbol("GetProcessWindowStation"));
-  auto info = reinterpret_cast<GetObjectInfoFn>(user32->Symbol("GetUserObjectInformationA"));
-  auto box = reinterpret_cast<MessageBoxFn>(user32->Symbol("MessageBoxA"));
-  if (!station || !info || !box) return;
-  UserObjectFlags flags{};
-  unsigned long needed = 0;
-  void* handle = station();
-  if (!handle || !info(handle, kUoiFlags, &flags, sizeof flags, &needed)) return;
-  if (!(flags.flags & kWsfVisible)) return;
-  box(nullptr, text.c_str(), "Zip", kBoxStyle);
-}
-#else
-// No message boxes on Linux: the component's errors show in ErrCode only.
-void ShowErrorBox(Env&, const std::string&) {}
-#endif
-
 // Sets a flag for the lifetime of the scope.
 class FlagScope {
  public:
@@ -206,7 +170,7 @@ int32_t TZipMaster::OnEngineEvent(const ZipCallbackData& data) {
 
 void TZipMaster::ReportError(int code, const std::string& text) {
   err_code_ = code;
-  if (!Unattended && g_message_boxes_enabled) ShowErrorBox(env_, text);
+  if (!Unattended && g_message_boxes_enabled) env_.ShowErrorBox("Zip", text);
 }
 
 }  // namespace quorbel

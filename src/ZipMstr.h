@@ -14,12 +14,6 @@
 
 namespace quorbel {
 
-// The engine's file: beside the working files, or found by the system.
-#ifdef _WIN32
-inline constexpr const char* kZipEngineName = "ZIPDLL.DLL";
-#else
-inline constexpr const char* kZipEngineName = "libzipdll.so";
-#endif
 
 // Kinds of OnProgress events, in the component's numbering.
 enum class ProgressType {

@@ -43,16 +43,6 @@ constexpr size_t kMostId3v2Read = 16 * 1024 * 1024;
 // frame, an ID3v2 header); what a new block keeps of the old one is fewer.
 constexpr size_t kMostHeld = std::max(id3v2::kHeaderSize, kVbrHeaderReach);
 
-// Seeks to positions beyond 2 GiB where `long` is 32 bits wide (Windows);
-// it is 64 bits wide on the POSIX builds.
-bool SeekFile(std::FILE* file, int64_t offset, int origin) {
-#ifdef _WIN32
-  return _fseeki64(file, offset, origin) == 0;
-#else
-  return std::fseek(file, long(offset), origin) == 0;
-#endif
-}
-
 using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // A forward-moving view of an open file. It owns the only buffer between

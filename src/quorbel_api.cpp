@@ -178,11 +178,11 @@ extern "C" int QUORBEL_CALL UnloadDll(int code) {
   return code == 1 ? 1 : 0;
 }
 
-#ifndef _WIN32
-extern "C" void quorbel_set_message_pump(void (*pump)(void*), void* context) {
+// The Linux host's pump; defined everywhere, exported only where the
+// public header declares it (Windows hosts pump their own queue).
+extern "C" QUORBEL_EXPORT void quorbel_set_message_pump(void (*pump)(void*), void* context) {
   SetHostMessagePump(pump, context);
 }
-#endif
 
 // --- setting and status commands --------------------------------------------
 

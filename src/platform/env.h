@@ -25,8 +25,10 @@ using WindowHandle = void*;
 
 #ifdef _WIN32
 inline constexpr char kPathDelim = '\\';
+inline constexpr const char* kZipEngineName = "ZIPDLL.DLL";  // the zip engine's file
 #else
 inline constexpr char kPathDelim = '/';
+inline constexpr const char* kZipEngineName = "libzipdll.so";
 #endif
 
 // Attribute bits of a directory entry, as the Windows file system gives them
@@ -171,6 +173,10 @@ class Env {
   // Loads a library by path or by bare name (system search); null on failure.
   // System error dialogs stay off while loading.
   virtual std::unique_ptr<DynamicLibrary> LoadLibrary(const std::string& name_or_path) = 0;
+  // A modal error box for a user at the desktop; nothing where nobody could
+  // press OK (a service, no visible window station) and on systems without
+  // message boxes.
+  virtual void ShowErrorBox(const std::string& caption, const std::string& text) = 0;
 
   // --- places -------------------------------------------------------------
   // Directory used for the dump when no working directory is set, with a
@@ -232,6 +238,9 @@ class EnvWrapper : public Env {
                                                              ProgressWindowEvents* e) override {
     return target_->CreateProgressWindow(p, e);
   }
+  void ShowErrorBox(const std::string& c, const std::string& t) override {
+    target_->ShowErrorBox(c, t);
+  }
   std::unique_ptr<DynamicLibrary> LoadLibrary(const std::string& n) override {
     return target_->LoadLibrary(n);
   }
@@ -248,6 +257,10 @@ class EnvWrapper : public Env {
 // the default.
 Env* CurrentEnv();
 void SetEnvForTesting(Env* env);
+
+// Moves an open file's position, also beyond 2 GiB where `long` is 32 bits
+// wide; true when it moved.
+bool SeekFile(std::FILE* file, int64_t offset, int origin);
 
 // The message pump that the Linux host installs (quorbel_set_message_pump);
 // the POSIX Env calls it wherever the library pumps.

@@ -76,6 +76,9 @@ int64_t Nanoseconds(const struct timespec& t) {
 
 class PosixEnv : public Env {
  public:
+  // No message boxes here: errors show in replies and return values only.
+  void ShowErrorBox(const std::string&, const std::string&) override {}
+
   bool FileExists(const std::string& path) override { return StatIs(path, S_IFREG); }
   bool DirectoryExists(const std::string& path) override { return StatIs(path, S_IFDIR); }
   bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
@@ -228,6 +231,10 @@ Env* Env::Default() {
   // so a host that loads and unloads the library again and again loses nothing.
   static PosixEnv env;
   return &env;
+}
+
+bool SeekFile(std::FILE* file, int64_t offset, int origin) {
+  return fseeko(file, off_t(offset), origin) == 0;
 }
 
 void SetHostMessagePump(void (*pump)(void*), void* context) {

@@ -223,6 +223,15 @@ class Win32Env : public Env {
     return win32::CreateProgressWindow(parent, events);
   }
 
+  void ShowErrorBox(const std::string& caption, const std::string& text) override {
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    HWINSTA station = GetProcessWindowStation();
+    if (!station || !GetUserObjectInformationA(station, UOI_FLAGS, &flags, sizeof flags, &needed)) return;
+    if (!(flags.dwFlags & WSF_VISIBLE)) return;
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONERROR | MB_TASKMODAL);
+  }
+
   std::unique_ptr<DynamicLibrary> LoadLibrary(const std::string& name_or_path) override {
     UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HMODULE module = ::LoadLibraryA(name_or_path.c_str());
@@ -245,6 +254,10 @@ Env* Env::Default() {
   // so a host that loads and unloads the library again and again loses nothing.
   static Win32Env env;
   return &env;
+}
+
+bool SeekFile(std::FILE* file, int64_t offset, int origin) {
+  return _fseeki64(file, offset, origin) == 0;
 }
 
 void SetHostMessagePump(void (*)(void*), void*) {}  // Windows pumps its own queue
