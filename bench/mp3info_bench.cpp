@@ -19,7 +19,7 @@
 
 #include "mp3info.h"
 // The bench links the engine only; the test fixtures come in as source.
-#include "../tests/mp3_fixtures.cpp"
+#include "../tests/support/mp3_fixtures.cpp"
 
 namespace fs = std::filesystem;
 using quorbel::test::FrameHeader;

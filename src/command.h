@@ -9,7 +9,7 @@
 
 #include "platform/env.h"
 #include "quorbel_oob.h"
-#include "reply.h"
+#include "command_reply.h"
 
 namespace quorbel {
 

@@ -5,7 +5,7 @@
 // search continues in larger blocks only when it has to, and the tag comes
 // from the window when it already reaches the end of the file, else from
 // one read of the last 128 bytes. The decoding works on the bytes alone
-// (vbr_header, id3v2): what the file gives the reader is, in order,
+// (media_vbr_header, media_id3v2): what the file gives the reader is, in order,
 //   - the leading ID3v2 tag's header (10 bytes), whose size tells where
 //     the frame search starts;
 //   - from there to the first sync, plus kVbrHeaderReach bytes of that
@@ -22,8 +22,8 @@
 #include <optional>
 #include <vector>
 
-#include "id3v2.h"
-#include "vbr_header.h"
+#include "media_id3v2.h"
+#include "media_vbr_header.h"
 
 namespace quorbel {
 

@@ -10,7 +10,7 @@
 #include "ZipMstr.h"
 #include "command.h"
 #include "quorbel_oob.h"
-#include "quorbel_text.h"
+#include "engine_text.h"
 
 namespace quorbel {
 

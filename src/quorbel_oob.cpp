@@ -2,7 +2,7 @@
 
 #include "ZipMstr.h"
 #include "quorbel_form.h"
-#include "quorbel_readahead.h"
+#include "list_readahead.h"
 
 namespace quorbel {
 

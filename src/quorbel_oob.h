@@ -2,18 +2,18 @@
 //
 // LoadDll constructs it and UnloadDll destroys it; every command works on
 // it through ZOQ_Quorbel. Its operations are spread over files by concern:
-//   quorbel_oob.cpp       construction, destruction, the small operations
-//   quorbel_config.cpp    reading the configuration file
-//   quorbel_progress.cpp  creating, showing and hiding the progress window
-//   quorbel_dump.cpp      the diagnostic dump
-//   quorbel_walk.cpp      counting: the drive and directory walk
-//   quorbel_order.cpp     the ordering files and their sort
-//   quorbel_squeeze.cpp   blank squeezing
-//   quorbel_generate.cpp  the generation run and the list file's layout
-//   quorbel_badfiles.cpp  the bad-file list
-//   quorbel_chart.cpp     the download chart
-//   quorbel_lookup.cpp    index search and find answering
-//   quorbel_compress.cpp  packing the list into its ZIP archive
+//   quorbel_oob.cpp      construction, destruction, the small operations
+//   engine_config.cpp    reading the configuration file
+//   list_progress.cpp    creating, showing and hiding the progress window
+//   engine_dump.cpp      the diagnostic dump
+//   list_walk.cpp        counting: the drive and directory walk
+//   list_order.cpp       the ordering files and their sort
+//   list_squeeze.cpp     blank squeezing
+//   list_run.cpp         the generation run and the list file's layout
+//   list_badfiles.cpp    the bad-file list
+//   serve_chart.cpp      the download chart
+//   serve_lookup.cpp     index search and find answering
+//   list_compress.cpp    packing the list into its ZIP archive
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "platform/env.h"
-#include "textfile.h"
+#include "text_file.h"
 
 namespace quorbel {
 
@@ -77,7 +77,7 @@ class TZOQ_Quorbel {
   // --- tuning, not part of the dump -----------------------------------------
   // Files a generation run reads at once, ahead of the line it writes; 1
   // reads each file on the host's thread at its turn. From QUORBEL_READERS
-  // when set (quorbel_readahead.h).
+  // when set (list_readahead.h).
   int32_t freaders = 1;
 
   // --- small operations ---------------------------------------------------
@@ -90,20 +90,20 @@ class TZOQ_Quorbel {
   // Processes the host's pending window messages once.
   void PumpMessages() { env_->PumpMessages(); }
 
-  // --- configuration (quorbel_config.cpp) ---------------------------------
+  // --- configuration (engine_config.cpp) ---------------------------------
   void ReadIniFile(const std::string& path);
 
-  // --- progress window (quorbel_progress.cpp) -----------------------------
+  // --- progress window (list_progress.cpp) -----------------------------
   void CreateProgressWindow();
   void ShowProgressWindow();
   void HideProgressWindow();
   // The progress window's status text; creates the window when needed.
   void SetStatusText(const std::string& text);
 
-  // --- diagnostic dump (quorbel_dump.cpp) ---------------------------------
+  // --- diagnostic dump (engine_dump.cpp) ---------------------------------
   bool WriteDump();
 
-  // --- counting (quorbel_walk.cpp, quorbel_order.cpp) ---------------------
+  // --- counting (list_walk.cpp, list_order.cpp) ---------------------
   bool CountFiles();
   void WalkLevel(const TStringList& level);
   static bool MatchExtension(const std::string& extension, const std::string& pattern);
@@ -111,24 +111,24 @@ class TZOQ_Quorbel {
   void SortOrderFile(const std::string& which);
   void ReadOrderLine(const std::string& which, std::string* line);
 
-  // --- blank squeezing (quorbel_squeeze.cpp) ------------------------------
+  // --- blank squeezing (list_squeeze.cpp) ------------------------------
   static std::string Squeeze(const std::string& text);
 
-  // --- generation run (quorbel_generate.cpp) ------------------------------
+  // --- generation run (list_run.cpp) ------------------------------
   void GenerateList();
 
-  // --- bad file names (quorbel_badfiles.cpp) ------------------------------
+  // --- bad file names (list_badfiles.cpp) ------------------------------
   int32_t BadFileCount() const;
   std::string GetBadFile(int32_t index) const;
 
-  // --- download chart (quorbel_chart.cpp) ---------------------------------
+  // --- download chart (serve_chart.cpp) ---------------------------------
   bool UpdateChart();
   static std::string ColonsToBlanks(const std::string& text);
 
-  // --- compression (quorbel_compress.cpp) ---------------------------------
+  // --- compression (list_compress.cpp) ---------------------------------
   std::string CompressList(bool show_progress);
 
-  // --- lookups (quorbel_lookup.cpp, lookup_cache.cpp) --------------------
+  // --- lookups (serve_lookup.cpp, serve_lookup_cache.cpp) --------------------
   // The list and index kept in memory between requests; lives as long as
   // the engine, so a request may hold it across its message pumping.
   LookupCache& lookup_cache();
@@ -146,7 +146,7 @@ class TZOQ_Quorbel {
 
   // Private helpers, one block per file that uses them.
   // [walk]
-  // State of one counting (quorbel_walk.cpp); lives on CountFiles' stack.
+  // State of one counting (list_walk.cpp); lives on CountFiles' stack.
   struct Walk;
   Walk* walk_ = nullptr;
   // The ordering files' kinds; the files are kind + ".tmp".

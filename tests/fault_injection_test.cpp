@@ -16,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-#include "generate_support.h"
+#include "support/generate_tree.h"
 
 namespace quorbel::test {
 

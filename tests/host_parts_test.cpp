@@ -14,7 +14,7 @@
 #include "output.h"
 #include "progress.h"
 #include "report.h"
-#include "test_support.h"
+#include "support/test_support.h"
 
 namespace quorbel::test {
 namespace {

@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <map>
 
-#include "mp3_fixtures.h"
-#include "test_support.h"
+#include "support/mp3_fixtures.h"
+#include "support/test_support.h"
 
 namespace quorbel::test {
 namespace {

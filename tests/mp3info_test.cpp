@@ -3,9 +3,9 @@
 #include <fstream>
 #include <vector>
 
-#include "mp3_fixtures.h"
+#include "support/mp3_fixtures.h"
 #include "mp3info.h"
-#include "test_support.h"
+#include "support/test_support.h"
 
 namespace quorbel::test {
 

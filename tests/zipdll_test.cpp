@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "ZipMstr.h"
-#include "test_support.h"
-#include "zip_check.h"
+#include "support/test_support.h"
+#include "support/zip_check.h"
 #include "zipdll.h"
 
 namespace quorbel::test {

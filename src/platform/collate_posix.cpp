@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/posix_parts.h"
+#include "platform/env_posix_internal.h"
 #include "platform/text_1252.h"
 
 namespace quorbel::posix {

@@ -11,7 +11,7 @@
 #include <ctime>
 
 #include "platform/env.h"
-#include "platform/posix_parts.h"
+#include "platform/env_posix_internal.h"
 
 namespace quorbel {
 

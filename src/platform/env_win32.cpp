@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/env.h"
-#include "platform/win32_parts.h"
+#include "platform/env_win32_internal.h"
 
 namespace quorbel {
 

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "platform/posix_parts.h"
+#include "platform/env_posix_internal.h"
 #include "platform/text_1252.h"
 
 namespace quorbel::posix {

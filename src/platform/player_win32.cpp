@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/win32_parts.h"
+#include "platform/env_win32_internal.h"
 
 namespace quorbel::win32 {
 

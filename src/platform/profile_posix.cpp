@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "platform/posix_parts.h"
+#include "platform/env_posix_internal.h"
 
 namespace quorbel::posix {
 

@@ -1,7 +1,7 @@
 // The progress window where there is no display: the controls' state lives
 // here, so the engine, the dump and the tests see the same object model as
 // on Windows, and the Abort button can still be pressed.
-#include "platform/posix_parts.h"
+#include "platform/env_posix_internal.h"
 
 namespace quorbel::posix {
 

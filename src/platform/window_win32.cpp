@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/win32_parts.h"
-#include "quorbel_text.h"
+#include "platform/env_win32_internal.h"
+#include "engine_text.h"
 
 namespace quorbel::win32 {
 

@@ -1,0 +1,34 @@
+// The bad-file list: names with double blanks met by the last generation run.
+#include "list_format.h"
+#include "quorbel_oob.h"
+#include "engine_text.h"
+
+namespace quorbel {
+
+namespace {
+constexpr std::string_view kDoubleBlank = "  ";
+}
+
+int32_t TZOQ_Quorbel::BadFileCount() const { return int32_t(fbadfiles.size()); }
+
+std::string TZOQ_Quorbel::GetBadFile(int32_t index) const { return fbadfiles.at(size_t(index)); }
+
+namespace listformat {
+
+bool HasDoubleBlank(const std::string& line) {
+  return line.find(kDoubleBlank) != std::string::npos;
+}
+
+std::string BadFileEntry(const std::string& path) {
+  std::string entry = path;
+  for (size_t pos = entry.find(kDoubleBlank); pos != std::string::npos;
+       pos = entry.find(kDoubleBlank, pos + kDoubleBlank.size())) {
+    entry[pos] = kNbsp;
+    entry[pos + 1] = kNbsp;
+  }
+  return entry;
+}
+
+}  // namespace listformat
+
+}  // namespace quorbel

@@ -1,0 +1,68 @@
+// The ordering files "bydirs.tmp" and "byfiles.tmp": writing their lines
+// during the walk, sorting the one the run reads, reading it back.
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "command_failure.h"
+#include "quorbel_oob.h"
+
+namespace quorbel {
+
+namespace {
+
+// A line's collation key beside the line's position in the file.
+using KeyedLine = std::pair<std::string, uint32_t>;
+
+std::vector<std::string> LoadLines(Env& env, const std::string& path) {
+  TextFile file;
+  if (!file.Reset(env, path)) throw EInOutError("Cannot open file \"" + path + "\"");
+  std::vector<std::string> lines;
+  std::string line;
+  while (file.ReadLine(&line)) lines.push_back(std::move(line));
+  return lines;
+}
+
+void SaveLines(Env& env, const std::string& path, const std::vector<std::string>& lines,
+               const std::vector<KeyedLine>& order) {
+  TextFile file;
+  if (!file.Rewrite(env, path)) throw EInOutError("Cannot create file \"" + path + "\"");
+  for (const KeyedLine& entry : order) file.WriteLine(lines[entry.second]);
+  if (!file.Close()) throw EInOutError("Disk full or write error on " + path, 101);
+}
+
+}  // namespace
+
+TextFile* TZOQ_Quorbel::OrderFile(const std::string& which) {
+  if (which == kByDirs) return &fbydirsfile;
+  if (which == kByFiles) return &fbyfilesfile;
+  return nullptr;
+}
+
+void TZOQ_Quorbel::WriteOrderLine(const std::string& which, const std::string& line) {
+  if (TextFile* file = OrderFile(which)) file->WriteLine(line);
+}
+
+// Each line's collation key is computed once and the keys are sorted, so
+// big collections cost n key computations rather than n log n locale
+// comparisons. The key order equals the locale's caseless comparison;
+// lines that compare equal keep the walk's order.
+void TZOQ_Quorbel::SortOrderFile(const std::string& which) {
+  if (OrderFile(which) == nullptr) return;
+  const std::string path = WorkFile(which + ".tmp");
+  const std::vector<std::string> lines = LoadLines(*env_, path);
+  std::vector<KeyedLine> order;
+  order.reserve(lines.size());
+  for (uint32_t i = 0; i < lines.size(); ++i) order.emplace_back(env_->SortKey(lines[i]), i);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const KeyedLine& a, const KeyedLine& b) { return a.first < b.first; });
+  SaveLines(*env_, path, lines, order);
+}
+
+void TZOQ_Quorbel::ReadOrderLine(const std::string& which, std::string* line) {
+  line->clear();
+  if (TextFile* file = OrderFile(which)) file->ReadLine(line);
+}
+
+}  // namespace quorbel

@@ -1,0 +1,465 @@
+// The generation run: writes the list through "tmplist.tmp" one line at a
+// time, records and renames bad file names, puts the index and the list in
+// place and compresses the list when asked.
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <string>
+#include <unordered_set>
+
+#include "command_failure.h"
+#include "mp3info.h"
+#include "quorbel_form.h"
+#include "list_format.h"
+#include "quorbel_oob.h"
+#include "list_readahead.h"
+#include "engine_text.h"
+#include "command_reply.h"
+
+namespace quorbel {
+
+namespace {
+
+using listformat::Lines;
+
+constexpr const char* kTempList = "tmplist.tmp";
+constexpr const char* kByDirsFile = "bydirs.tmp";
+constexpr const char* kByFilesFile = "byfiles.tmp";
+constexpr const char* kByDirs = "bydirs";
+constexpr const char* kByFiles = "byfiles";
+constexpr const char* kByDirectoriesGear = "1";
+
+// Help context of a failed write, as the file system reports it.
+constexpr int32_t kWriteErrorContext = 101;
+
+// How many ordering lines the run reads ahead of the line it writes: the
+// bound of the memory that reading ahead takes, whatever the file count.
+// The lines are topped up in batches, once fewer than half are left.
+constexpr size_t kReadAheadLines = 256;
+constexpr size_t kReadAheadRefill = kReadAheadLines / 2;
+
+std::string Count(int32_t n) { return std::to_string(n); }
+
+// Paths as the file systems that ignore letter case compare them; where
+// case matters this only makes a few more files read at their turn.
+std::string Folded(std::string path) {
+  for (char& c : path) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return path;
+}
+
+bool SameFolded(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// One run of the list generation. The step number tells the internal-error
+// line how far the run got.
+class ListRun {
+ public:
+  explicit ListRun(TZOQ_Quorbel& engine) : e_(engine), env_(engine.env()) {}
+
+  // Leaves the outcome in ferror; unexpected failures escape to the caller.
+  void Run();
+  int step() const { return step_; }
+
+ private:
+  void WriteList();
+  void WriteEmptyList();
+  void WriteHeader(std::string_view preface_indent);
+  void WriteFiles(std::string line);
+  void WriteFile(const std::string& line);
+  void NextLine(std::string* line);
+  MediaRecord ReadNow(const std::string& on_disk, bool wants_media);
+  void ReadLinesAhead();
+  bool SubmitRead(const std::string& line);
+  MediaRecord ReadFile(const std::string& on_disk, bool wants_media, MediaRecord ahead);
+  std::string FullPath(const std::string& line) const;
+  std::string HandleBadFile(const std::string& path);
+  std::string FileLine(const std::string& path, const TMP3Information& reader, bool have_media);
+  void WriteDirectoryHeader(const std::string& directory);
+  void CloseTempList();
+  void PutIndexInPlace();
+  bool PutListInPlace();
+  std::string FinalOutcome();
+
+  void WriteLines(const Lines& lines);
+  void RemoveIfExists(const std::string& path);
+  void Status(const std::string& text) { e_.SetStatusText(text); }
+  TForm1& Window();
+  void Terminated(int step);
+
+  TZOQ_Quorbel& e_;
+  Env& env_;
+  int step_ = 0;
+  bool by_dirs_ = true;
+  LocalTime time_{};
+  TextFile out_;
+  std::string last_directory_;
+
+  // Reading ahead (more than one reader). Every ordering line is read on
+  // this thread in order; the lines not yet written wait in ahead_, and
+  // the files of those that are safe to read early are with the pool.
+  struct AheadLine {
+    std::string line;
+    bool pooled = false;        // its file is being read by the pool
+    std::exception_ptr failure;  // reading the line failed; raised at its turn
+  };
+  std::unique_ptr<ReadAheadPool> pool_;
+  std::deque<AheadLine> ahead_;
+  int32_t lines_read_ = 0;  // the first line included
+  double recent_read_us_ = 0;  // moving average of the reads at their turn
+  bool line_failed_ = false;
+  bool current_pooled_ = false;
+  std::unordered_set<std::string> renamed_onto_;  // Folded paths this run created by renaming
+};
+
+void ListRun::Run() {
+  e_.fterminated = false;  // a stop asked for before the run is forgotten
+  step_ = 1;
+  if (!e_.form1) e_.CreateProgressWindow();
+  step_ = 2;
+  if (!e_.fcounted) e_.CountFiles();  // a failure it leaves is replaced by the run's own outcome
+  e_.finprogress = true;
+  step_ = 3;
+  time_ = env_.Now();  // once: the list's name and its banner agree
+  e_.fname = listformat::ListBaseName(e_.fnick, time_);
+  step_ = 4;
+  if (e_.fcount == 0) return WriteEmptyList();
+  step_ = 5;
+  if (e_.fterminated) return Terminated(81);  // stopped while counting
+  WriteList();
+}
+
+void ListRun::WriteList() {
+  step_ = 6;
+  Status("Writing Header...");
+  Window().SetProgressMax(e_.fcount);
+  e_.fmega = 0;
+  step_ = 7;
+  RemoveIfExists(e_.WorkFile(kTempList));
+  step_ = 8;
+  e_.fbadfiles.clear();
+  step_ = 10;
+  if (!out_.Rewrite(env_, e_.WorkFile(kTempList))) {
+    step_ = 80;
+    Status("Cannot create tempfile!");
+    e_.ferror = reply::kNotFound;
+    return;
+  }
+  WriteHeader(listformat::kPrefaceIndent);
+  WriteLines(listformat::HeaderEndLines());
+  by_dirs_ = e_.fgear == kByDirectoriesGear;
+  std::string line;
+  e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, &line);
+  lines_read_ = 1;
+  step_ = 16;
+  if (by_dirs_) WriteDirectoryHeader(listformat::DirectoryOf(line));
+  WriteFiles(line);
+  if (!e_.fterminated) {
+    step_ = 60;
+    Status("Writing footer...");
+    step_ = 61;
+    WriteLines(listformat::FooterLines(e_.fcount, e_.fmega));
+  }
+  step_ = 68;
+  const bool stopped = e_.fterminated;
+  if (stopped) {
+    out_.Close();  // the lines so far stay in "tmplist.tmp"
+  } else {
+    CloseTempList();
+  }
+  e_.fbydirsfile.Close();
+  e_.fbyfilesfile.Close();
+  step_ = 69;
+  if (stopped) return Terminated(79);
+  step_ = 70;
+  Status("Filelist done... Total " + Count(e_.fcount) + " filez ... generating indexfiles");
+  PutIndexInPlace();
+  if (!PutListInPlace()) {
+    step_ = 78;
+    Status("Done... Error renaming tempfile!");
+    e_.ferror = reply::kCannotCreate;
+    return;
+  }
+  step_ = 75;
+  Status("Filelist done... Total " + Count(e_.fcount) + " filez ... ");
+  step_ = 76;
+  e_.ferror = FinalOutcome();
+  step_ = 77;
+}
+
+// Without files: no status texts, no bad-file list change, and the
+// ordering files stay as the counting left them.
+void ListRun::WriteEmptyList() {
+  step_ = 82;
+  RemoveIfExists(e_.WorkFile(kTempList));
+  step_ = 83;
+  RemoveIfExists(e_.IndexFile());
+  step_ = 85;
+  if (!out_.Rewrite(env_, e_.WorkFile(kTempList))) {
+    step_ = 86;
+    e_.ferror = reply::kNotFound;
+    return;
+  }
+  WriteHeader(listformat::kEmptyListPrefaceIndent);
+  step_ = 89;
+  WriteLines(listformat::EmptyListTailLines());
+  step_ = 91;
+  CloseTempList();
+  if (!PutListInPlace()) {
+    e_.ferror = reply::kCannotCreate;
+    return;
+  }
+  step_ = 92;
+  e_.ferror = FinalOutcome();
+}
+
+void ListRun::WriteHeader(std::string_view preface_indent) {
+  step_ = 11;
+  WriteLines(listformat::HeaderLines(e_.fnick, e_.fstandardfile, time_));
+  step_ = 13;
+  WriteLines(listformat::PrefaceLines(e_.fpreface, preface_indent));
+  step_ = 15;
+}
+
+// The ordering file is read a line per file, ahead of the writing when
+// more than one reader is asked for; the lines are written in its order.
+void ListRun::WriteFiles(std::string line) {
+  step_ = 17;
+  const int32_t count = e_.fcount;
+  for (int32_t i = 0; i < count; ++i) {
+    step_ = 18;
+    e_.fActFile = i;
+    e_.PumpMessages();  // a stop, the Abort button or other commands arrive here
+    if (e_.fterminated) break;
+    step_ = 19;
+    Status("Processing File " + Count(i) + " of " + Count(count) + " files.");
+    Window().SetProgressPosition(i);
+    WriteFile(line);
+    NextLine(&line);
+  }
+  pool_.reset();  // the readers stop and are joined before anything else happens
+}
+
+void ListRun::WriteFile(const std::string& line) {
+  step_ = 20;
+  const std::string path = FullPath(line);
+  // Taken before any rename, so that no reader holds a file being renamed.
+  MediaRecord ahead;
+  if (current_pooled_) ahead = pool_->TakeOldest([this] { e_.PumpMessages(); });
+  step_ = 21;
+  const std::string on_disk = listformat::HasDoubleBlank(line) ? HandleBadFile(path) : path;
+  const bool wants_media = listformat::WantsMediaItems(path, e_.fmethod);
+  if (wants_media) step_ = 40;
+  const MediaRecord media = ReadFile(on_disk, wants_media, std::move(ahead));
+  step_ = 23;
+  const std::string text = FileLine(path, *media.reader, media.have_media);
+  step_ = 59;
+  out_.WriteLine(text);
+}
+
+// The file's record: the one read ahead when nothing this run did since
+// can have changed the file, else read now. One open per file: where the
+// media data is read, the size comes with it.
+MediaRecord ListRun::ReadFile(const std::string& on_disk, bool wants_media, MediaRecord ahead) {
+  const bool usable =
+      current_pooled_ && (renamed_onto_.empty() || !renamed_onto_.count(Folded(on_disk)));
+  MediaRecord media = usable ? std::move(ahead) : ReadNow(on_disk, wants_media);
+  if (media.failure) std::rethrow_exception(media.failure);
+  return media;
+}
+
+// A read at the file's turn. Until these turn out slow, nothing is read
+// ahead: over cached files reading ahead would only cost.
+MediaRecord ListRun::ReadNow(const std::string& on_disk, bool wants_media) {
+  if (pool_ || e_.freaders <= 1) return ReadMedia(env_, on_disk, wants_media, e_.fid3v2);
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  MediaRecord media = ReadMedia(env_, on_disk, wants_media, e_.fid3v2);
+  const std::chrono::duration<double, std::micro> took = Clock::now() - start;
+  recent_read_us_ += (took.count() - recent_read_us_) * ReadAheadPool::kRecentWeight;
+  return media;
+}
+
+// Where the run reads the next ordering line: at its turn, or from the
+// lines read ahead once a slow read has started the readers.
+void ListRun::NextLine(std::string* line) {
+  if (!pool_ && recent_read_us_ >= double(ReadAheadPool::kSlowRead.count())) {
+    pool_ = std::make_unique<ReadAheadPool>(env_, e_.freaders, e_.fid3v2, recent_read_us_);
+  }
+  current_pooled_ = false;
+  if (!pool_) {
+    e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, line);
+    ++lines_read_;
+    return;
+  }
+  ReadLinesAhead();
+  line->clear();
+  if (ahead_.empty()) return;  // past the lines the run asks for
+  AheadLine next = std::move(ahead_.front());
+  ahead_.pop_front();
+  if (next.failure) std::rethrow_exception(next.failure);  // at the step the read belongs to
+  *line = std::move(next.line);
+  current_pooled_ = next.pooled;
+}
+
+// Tops the lines read ahead up to kReadAheadLines once fewer than
+// kReadAheadRefill are left; the run reads one line more than it has
+// files, as it does without reading ahead.
+void ListRun::ReadLinesAhead() {
+  if (ahead_.size() >= kReadAheadRefill) return;
+  while (!line_failed_ && lines_read_ <= e_.fcount && ahead_.size() < kReadAheadLines) {
+    AheadLine next;
+    try {
+      e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, &next.line);
+    } catch (...) {
+      next.failure = std::current_exception();
+      line_failed_ = true;
+    }
+    const bool file_line = lines_read_ < e_.fcount;
+    ++lines_read_;
+    if (!next.failure && file_line) next.pooled = SubmitRead(next.line);
+    ahead_.push_back(std::move(next));
+  }
+  pool_->WakeReaders();
+}
+
+// Files that the run itself may change before their turn are read at
+// their turn: bad names (renamed first) and files in the working folder
+// (the run writes there). Gives whether the file went to the pool.
+bool ListRun::SubmitRead(const std::string& line) {
+  if (listformat::HasDoubleBlank(line)) return false;
+  const std::string path = FullPath(line);
+  if (SameFolded(listformat::DirectoryOf(path), e_.fdirectory)) return false;
+  pool_->Submit(path, listformat::WantsMediaItems(path, e_.fmethod));
+  return true;
+}
+
+// By directories the line is the path; by files it is the name, SEP and
+// the directory.
+std::string ListRun::FullPath(const std::string& line) const {
+  if (by_dirs_) return line;
+  const size_t sep = line.find(kSep);
+  if (sep == std::string::npos) return line;
+  return line.substr(sep + 1) + line.substr(0, sep);
+}
+
+// Records a name with double blanks and renames the file when asked; gives
+// the path the file has on disk afterwards.
+std::string ListRun::HandleBadFile(const std::string& path) {
+  step_ = 22;
+  e_.fbadfiles.push_back(listformat::BadFileEntry(path));
+  if (!e_.frenamebadfiles) return path;
+  step_ = 123;
+  // The rename never replaces another file; a refused one is not reported.
+  // The reader follows a renamed file so that its line still shows the
+  // MPEG data and the tag.
+  const std::string squeezed = TZOQ_Quorbel::Squeeze(path);
+  if (!env_.RenameFile(path, squeezed)) return path;
+  renamed_onto_.insert(Folded(squeezed));  // a later line of that name is read anew
+  return squeezed;
+}
+
+std::string ListRun::FileLine(const std::string& path, const TMP3Information& reader,
+                              bool have_media) {
+  if (by_dirs_) {
+    step_ = 24;
+    const std::string directory = listformat::DirectoryOf(path);
+    if (directory != last_directory_) WriteDirectoryHeader(directory);
+  }
+  step_ = by_dirs_ ? 26 : 27;
+  std::string text = listformat::FileLineStart(e_.fnick, listformat::FileNameOf(path), e_.fmethod);
+  if (listformat::ShowsSize(e_.fmethod)) {
+    step_ = 30;
+    text += listformat::SizeText(reader.FileSize());
+  }
+  step_ = 39;
+  e_.fmega += reader.FileSize();
+  if (have_media) {
+    step_ = 41;
+    text += listformat::HeaderItems(e_.fmethod, reader.Info);
+    step_ = 52;
+    text += listformat::TagItems(e_.fmethod, reader.Tag);
+  }
+  return text;
+}
+
+void ListRun::WriteDirectoryHeader(const std::string& directory) {
+  WriteLines(listformat::DirectoryHeaderLines(directory));
+  last_directory_ = directory;
+}
+
+// A list cut short by a full disk must not replace the previous one.
+void ListRun::CloseTempList() {
+  if (!out_.Close()) {
+    throw EInOutError("Disk full or write error on " + e_.WorkFile(kTempList),
+                      kWriteErrorContext);
+  }
+}
+
+void ListRun::PutIndexInPlace() {
+  step_ = 71;
+  RemoveIfExists(e_.IndexFile());
+  step_ = 72;
+  const std::string by_files = e_.WorkFile(kByFilesFile);
+  if (env_.FileExists(by_files)) env_.RenameFile(by_files, e_.IndexFile());  // failure ignored
+  RemoveIfExists(e_.WorkFile(kByDirsFile));
+}
+
+// The previous list stays in place until the new one replaces it in one step.
+bool ListRun::PutListInPlace() {
+  step_ = 74;
+  return env_.ReplaceFile(e_.WorkFile(kTempList), e_.ListFile());
+}
+
+std::string ListRun::FinalOutcome() {
+  return e_.fcompress ? e_.CompressList(true) : std::string(reply::kOk);
+}
+
+void ListRun::WriteLines(const Lines& lines) {
+  for (const std::string& line : lines) out_.WriteLine(line);
+}
+
+void ListRun::RemoveIfExists(const std::string& path) {
+  if (env_.FileExists(path)) env_.RemoveFile(path);
+}
+
+TForm1& ListRun::Window() {
+  if (!e_.form1) e_.CreateProgressWindow();
+  return *e_.form1;
+}
+
+void ListRun::Terminated(int step) {
+  step_ = step;
+  Status("Terminated!");
+  e_.ferror = reply::kTerminated;
+}
+
+// The run's internal-error text: the failure and the step it was raised in.
+std::string RunFailureText(const FailureInfo& failure, int step) {
+  return reply::InternalErrorHead(failure) + ">\" in Line: \"" + std::to_string(step) + "\" - " +
+         std::string(reply::kPleaseReport);
+}
+
+}  // namespace
+
+void TZOQ_Quorbel::GenerateList() {
+  ListRun run(*this);
+  try {
+    run.Run();
+  } catch (...) {
+    ferror = RunFailureText(DescribeCurrentFailure(), run.step());
+    // The next run counts again; no handle outlives the command.
+    fbydirsfile.Close();
+    fbyfilesfile.Close();
+  }
+  finprogress = false;  // after a failure too: the next long operation may start
+  fcounted = false;
+  DropLookupCache();  // the run may have put a new list and index in place
+}
+
+}  // namespace quorbel

@@ -1,0 +1,115 @@
+#include "text_file.h"
+
+#include <cstring>
+
+#include "command_failure.h"
+#include "engine_text.h"
+
+namespace quorbel {
+
+namespace {
+constexpr size_t kChunk = 64 * 1024;
+}
+
+bool TextFile::Rewrite(Env& env, const std::string& path) {
+  Close();
+  file_ = env.OpenFile(path, "wb");
+  if (file_ == nullptr) return false;
+  path_ = path;
+  writing_ = true;
+  buffer_.clear();
+  buffer_.reserve(kChunk);
+  return true;
+}
+
+bool TextFile::Reset(Env& env, const std::string& path) {
+  Close();
+  file_ = env.OpenFile(path, "rb");
+  if (file_ == nullptr) return false;
+  path_ = path;
+  writing_ = false;
+  buffer_.clear();
+  read_pos_ = 0;
+  eof_ = false;
+  return true;
+}
+
+void TextFile::Write(std::string_view text) {
+  if (file_ == nullptr || !writing_) throw EInOutError("File not open for output", 105);
+  buffer_.append(text);
+  if (buffer_.size() >= kChunk) Flush();
+}
+
+void TextFile::WriteLine(std::string_view text) {
+  Write(text);
+  Write(kCrLf);
+}
+
+void TextFile::Flush() {
+  if (buffer_.empty()) return;
+  size_t written = std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
+  bool ok = written == buffer_.size();
+  buffer_.clear();
+  if (!ok) throw EInOutError("Disk full or write error on " + path_, 101);
+}
+
+bool TextFile::Fill() {
+  if (eof_) return false;
+  buffer_.erase(0, read_pos_);
+  read_pos_ = 0;
+  size_t old = buffer_.size();
+  buffer_.resize(old + kChunk);
+  size_t n = std::fread(buffer_.data() + old, 1, kChunk, file_);
+  buffer_.resize(old + n);
+  if (n < kChunk) {
+    if (std::ferror(file_)) throw EInOutError("Read error on " + path_, 100);
+    eof_ = true;
+  }
+  return n > 0;
+}
+
+bool TextFile::ReadLine(std::string* line) {
+  line->clear();
+  if (file_ == nullptr || writing_) throw EInOutError("File not open for input", 104);
+  for (;;) {
+    const char* start = buffer_.data() + read_pos_;
+    size_t avail = buffer_.size() - read_pos_;
+    const char* end = static_cast<const char*>(std::memchr(start, '\n', avail));
+    const char* cr = static_cast<const char*>(std::memchr(start, '\r', end ? end - start : avail));
+    if (cr != nullptr) end = cr;
+    if (end != nullptr && (*end == '\n' || size_t(end - start) + 1 < avail || eof_)) {
+      line->assign(start, end);
+      read_pos_ += size_t(end - start) + 1;
+      if (*end == '\r' && read_pos_ < buffer_.size() && buffer_[read_pos_] == '\n') ++read_pos_;
+      return true;
+    }
+    // A CR at the very end of the buffer may be followed by LF: read on first.
+    if (!Fill()) {
+      if (buffer_.size() == read_pos_) return false;
+      line->assign(buffer_.data() + read_pos_, buffer_.size() - read_pos_);
+      if (!line->empty() && line->back() == '\r') line->pop_back();
+      read_pos_ = buffer_.size();
+      return true;
+    }
+  }
+}
+
+bool TextFile::Close() {
+  if (file_ == nullptr) return true;
+  bool ok = true;
+  if (writing_) {
+    try {
+      Flush();
+    } catch (const EInOutError&) {
+      ok = false;
+    }
+  }
+  if (std::fclose(file_) != 0) ok = false;
+  file_ = nullptr;
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+  read_pos_ = 0;
+  return ok;
+}
+
+}  // namespace quorbel

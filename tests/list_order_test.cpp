@@ -1,0 +1,68 @@
+// The ordering files: the sort agrees with the locale's caseless
+// comparison, keeps every line, and writes CR LF; unknown kinds are inert.
+#include <algorithm>
+
+#include "command_failure.h"
+#include "engine_text.h"
+#include "support/test_support.h"
+
+namespace quorbel::test {
+
+class OrderFileTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    engine().SetDirectory(work_.path());
+  }
+  TempDir work_;
+};
+
+TEST_F(OrderFileTest, SortAgreesWithTheLocaleComparisonAndKeepsEveryLine) {
+  const std::string sep(1, kSep);
+  std::vector<std::string> lines = {
+      "b.mp3" + sep + "C:\\X\\", "B.mp3" + sep + "C:\\Y\\", "a-b.mp3", "ab.mp3", "A b.mp3",
+      "\xC4pfel.mp3",  "apfel.mp3", "Zebra.mp3", "zebra.mp3", "10.mp3", "9.mp3", "",
+      "\xE9t\xE9.mp3", "ete.mp3",   "x" + sep,   "x.mp3",     "same", "SAME", "same"};
+  for (int i = 0; i < 300; ++i) lines.push_back("n" + std::to_string(i * 7919 % 1000) + ".mp3");
+  std::string content;
+  for (const std::string& line : lines) content += line + "\r\n";
+  WriteFile(work_ / "bydirs.tmp", content);
+
+  engine().SortOrderFile("bydirs");
+
+  std::vector<std::string> sorted = ReadLines(work_ / "bydirs.tmp");
+  std::string rebuilt;
+  for (const std::string& line : sorted) rebuilt += line + "\r\n";
+  EXPECT_EQ(ReadFile(work_ / "bydirs.tmp"), rebuilt);
+  Env& env = *Env::Default();
+  for (size_t i = 1; i < sorted.size(); ++i) {
+    EXPECT_LE(env.CompareText(sorted[i - 1], sorted[i]), 0) << sorted[i - 1] << " / " << sorted[i];
+  }
+  std::vector<std::string> before = lines, after = sorted;
+  std::sort(before.begin(), before.end());
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, before);
+}
+
+TEST_F(OrderFileTest, UnknownKindsWriteAndReadNothing) {
+  ASSERT_TRUE(engine().fbyfilesfile.Rewrite(engine().env(), work_ / "byfiles.tmp"));
+  engine().WriteOrderLine("byfiles", "one");
+  engine().WriteOrderLine("bydirs.tmp", "two");
+  engine().WriteOrderLine("", "three");
+  engine().fbyfilesfile.Close();
+  EXPECT_EQ(ReadFile(work_ / "byfiles.tmp"), "one\r\n");
+
+  ASSERT_TRUE(engine().fbyfilesfile.Reset(engine().env(), work_ / "byfiles.tmp"));
+  std::string line = "stale";
+  engine().ReadOrderLine("other", &line);
+  EXPECT_EQ(line, "");
+  engine().ReadOrderLine("byfiles", &line);
+  EXPECT_EQ(line, "one");
+  engine().ReadOrderLine("byfiles", &line);
+  EXPECT_EQ(line, "");
+  engine().fbyfilesfile.Close();
+  // Reading a file that is not open is a read error.
+  EXPECT_THROW(engine().ReadOrderLine("byfiles", &line), EInOutError);
+}
+
+}  // namespace quorbel::test
