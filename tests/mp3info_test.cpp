@@ -455,7 +455,7 @@ class OpenCountingEnv : public EnvWrapper {
     ++opens;
     return EnvWrapper::OpenFile(path, mode);
   }
-  std::FILE* OpenRegularFile(const std::string& path, int64_t* size) override {
+  std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& path, int64_t* size) override {
     ++opens;
     return EnvWrapper::OpenRegularFile(path, size);
   }

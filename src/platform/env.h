@@ -96,6 +96,16 @@ class NativeProgressWindow {
   virtual void ClickAbort() = 0;
 };
 
+// An open file read at explicit positions: no shared file position, so a
+// read is one system call and several threads may each hold their own.
+class RandomAccessFile {
+ public:
+  virtual ~RandomAccessFile() = default;
+  // Reads up to `count` bytes from `offset` on into `into`: the number read,
+  // fewer than `count` only where the file ends, -1 on a failure.
+  virtual int64_t Read(int64_t offset, size_t count, void* into) = 0;
+};
+
 // A library loaded at run time.
 class DynamicLibrary {
  public:
@@ -123,11 +133,12 @@ class Env {
   virtual std::FILE* OpenFile(const std::string& path, const char* mode) = 0;
   // The two calls of the media reader. The generation run's readers make
   // them from several threads at once: implementations keep no state.
-  // Opens an existing regular file for reading (binary); null for anything
-  // else: a missing file, a folder, a device or a pipe (never waits on one).
-  // `size`, when not null, receives the file's size, taken from the open
-  // file (-1 when the system cannot tell).
-  virtual std::FILE* OpenRegularFile(const std::string& path, int64_t* size) = 0;
+  // Opens an existing regular file for reading; null for anything else: a
+  // missing file, a folder, a device or a pipe (never waits on one). `size`,
+  // when not null, receives the file's size, taken from the open file (-1
+  // when the system cannot tell).
+  virtual std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& path,
+                                                            int64_t* size) = 0;
   // Size of an existing file in bytes, -1 when it cannot be opened.
   virtual int64_t FileSize(const std::string& path) = 0;
   // Modification time of a file as a DOS date (high word) and time (low word).
@@ -206,7 +217,7 @@ class EnvWrapper : public Env {
   std::FILE* OpenFile(const std::string& p, const char* m) override {
     return target_->OpenFile(p, m);
   }
-  std::FILE* OpenRegularFile(const std::string& p, int64_t* size) override {
+  std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& p, int64_t* size) override {
     return target_->OpenRegularFile(p, size);
   }
   int64_t FileSize(const std::string& p) override { return target_->FileSize(p); }
@@ -257,10 +268,6 @@ class EnvWrapper : public Env {
 // the default.
 Env* CurrentEnv();
 void SetEnvForTesting(Env* env);
-
-// Moves an open file's position, also beyond 2 GiB where `long` is 32 bits
-// wide; true when it moved.
-bool SeekFile(std::FILE* file, int64_t offset, int origin);
 
 // The message pump that the Linux host installs (quorbel_set_message_pump);
 // the POSIX Env calls it wherever the library pumps.
