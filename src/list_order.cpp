@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "command_failure.h"
 #include "quorbel_oob.h"
 
 namespace quorbel {
@@ -17,7 +16,7 @@ using KeyedLine = std::pair<std::string, uint32_t>;
 
 std::vector<std::string> LoadLines(Env& env, const std::string& path) {
   TextFile file;
-  if (!file.Reset(env, path)) throw EInOutError("Cannot open file \"" + path + "\"");
+  file.ResetOrRaise(env, path);
   std::vector<std::string> lines;
   std::string line;
   while (file.ReadLine(&line)) lines.push_back(std::move(line));
@@ -27,9 +26,9 @@ std::vector<std::string> LoadLines(Env& env, const std::string& path) {
 void SaveLines(Env& env, const std::string& path, const std::vector<std::string>& lines,
                const std::vector<KeyedLine>& order) {
   TextFile file;
-  if (!file.Rewrite(env, path)) throw EInOutError("Cannot create file \"" + path + "\"");
+  file.RewriteOrRaise(env, path);
   for (const KeyedLine& entry : order) file.WriteLine(lines[entry.second]);
-  if (!file.Close()) throw EInOutError("Disk full or write error on " + path, 101);
+  file.CloseOrRaise();
 }
 
 }  // namespace

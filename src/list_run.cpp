@@ -32,9 +32,6 @@ constexpr const char* kByDirs = "bydirs";
 constexpr const char* kByFiles = "byfiles";
 constexpr const char* kByDirectoriesGear = "1";
 
-// Help context of a failed write, as the file system reports it.
-constexpr int32_t kWriteErrorContext = 101;
-
 // How many ordering lines the run reads ahead of the line it writes: the
 // bound of the memory that reading ahead takes, whatever the file count.
 // The lines are topped up in batches, once fewer than half are left.
@@ -394,12 +391,7 @@ void ListRun::WriteDirectoryHeader(const std::string& directory) {
 }
 
 // A list cut short by a full disk must not replace the previous one.
-void ListRun::CloseTempList() {
-  if (!out_.Close()) {
-    throw EInOutError("Disk full or write error on " + e_.WorkFile(kTempList),
-                      kWriteErrorContext);
-  }
-}
+void ListRun::CloseTempList() { out_.CloseOrRaise(); }
 
 void ListRun::PutIndexInPlace() {
   step_ = 71;

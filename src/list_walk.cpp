@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "command_failure.h"
 #include "quorbel_form.h"
 #include "quorbel_oob.h"
 #include "engine_text.h"
@@ -222,12 +221,7 @@ std::string OrderPath(const TZOQ_Quorbel& engine, const char* kind) {
 
 void CreateOrderFile(Env& env, TextFile& file, const std::string& path) {
   if (env.FileExists(path)) env.RemoveFile(path);
-  if (!file.Rewrite(env, path)) throw EInOutError("Cannot create file \"" + path + "\"");
-}
-
-void CloseOrderFile(TextFile& file) {
-  const std::string path = file.path();
-  if (!file.Close()) throw EInOutError("Disk full or write error on " + path, 101);
+  file.RewriteOrRaise(env, path);
 }
 
 }  // namespace
@@ -242,16 +236,14 @@ void TZOQ_Quorbel::Walk::CreateOrderFiles() {
 }
 
 void TZOQ_Quorbel::Walk::CloseOrderFiles() {
-  if (by_dirs) CloseOrderFile(engine.fbydirsfile);
-  CloseOrderFile(engine.fbyfilesfile);
+  if (by_dirs) engine.fbydirsfile.CloseOrRaise();
+  engine.fbyfilesfile.CloseOrRaise();
 }
 
 void TZOQ_Quorbel::Walk::SortAndReopen() {
   engine.SortOrderFile(RunKind());
   const std::string path = OrderPath(engine, RunKind());
-  if (!engine.OrderFile(RunKind())->Reset(*engine.env_, path)) {
-    throw EInOutError("Cannot open file \"" + path + "\"");
-  }
+  engine.OrderFile(RunKind())->ResetOrRaise(*engine.env_, path);
 }
 
 bool TZOQ_Quorbel::Walk::Run() {

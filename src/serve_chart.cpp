@@ -141,7 +141,7 @@ bool BuildChart(TZOQ_Quorbel& engine) {
   }
   try {
     WriteChart(engine, chart, greatest);
-    if (!chart.Close()) throw EInOutError("Disk full or write error on " + chart_path, 101);
+    chart.CloseOrRaise();
   } catch (const EInOutError&) {
     // A chart cut short by a full disk would be posted as if complete: a lost
     // write leaves no chart. (A count that is no number keeps the lines

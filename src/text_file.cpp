@@ -8,8 +8,20 @@
 namespace quorbel {
 
 namespace {
+
 constexpr size_t kChunk = 64 * 1024;
+
+// Help contexts of the failures, as the file system reports them.
+constexpr int32_t kReadFailed = 100;
+constexpr int32_t kWriteFailed = 101;
+constexpr int32_t kNotOpenForInput = 104;
+constexpr int32_t kNotOpenForOutput = 105;
+
+EInOutError WriteError(const std::string& path) {
+  return EInOutError("Disk full or write error on " + path, kWriteFailed);
 }
+
+}  // namespace
 
 bool TextFile::Rewrite(Env& env, const std::string& path) {
   Close();
@@ -34,8 +46,16 @@ bool TextFile::Reset(Env& env, const std::string& path) {
   return true;
 }
 
+void TextFile::RewriteOrRaise(Env& env, const std::string& path) {
+  if (!Rewrite(env, path)) throw EInOutError("Cannot create file \"" + path + "\"");
+}
+
+void TextFile::ResetOrRaise(Env& env, const std::string& path) {
+  if (!Reset(env, path)) throw EInOutError("Cannot open file \"" + path + "\"");
+}
+
 void TextFile::Write(std::string_view text) {
-  if (file_ == nullptr || !writing_) throw EInOutError("File not open for output", 105);
+  if (file_ == nullptr || !writing_) throw EInOutError("File not open for output", kNotOpenForOutput);
   buffer_.append(text);
   if (buffer_.size() >= kChunk) Flush();
 }
@@ -50,7 +70,7 @@ void TextFile::Flush() {
   size_t written = std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
   bool ok = written == buffer_.size();
   buffer_.clear();
-  if (!ok) throw EInOutError("Disk full or write error on " + path_, 101);
+  if (!ok) throw WriteError(path_);
 }
 
 bool TextFile::Fill() {
@@ -62,7 +82,7 @@ bool TextFile::Fill() {
   size_t n = std::fread(buffer_.data() + old, 1, kChunk, file_);
   buffer_.resize(old + n);
   if (n < kChunk) {
-    if (std::ferror(file_)) throw EInOutError("Read error on " + path_, 100);
+    if (std::ferror(file_)) throw EInOutError("Read error on " + path_, kReadFailed);
     eof_ = true;
   }
   return n > 0;
@@ -70,7 +90,7 @@ bool TextFile::Fill() {
 
 bool TextFile::ReadLine(std::string* line) {
   line->clear();
-  if (file_ == nullptr || writing_) throw EInOutError("File not open for input", 104);
+  if (file_ == nullptr || writing_) throw EInOutError("File not open for input", kNotOpenForInput);
   for (;;) {
     const char* start = buffer_.data() + read_pos_;
     size_t avail = buffer_.size() - read_pos_;
@@ -110,6 +130,10 @@ bool TextFile::Close() {
   buffer_.shrink_to_fit();
   read_pos_ = 0;
   return ok;
+}
+
+void TextFile::CloseOrRaise() {
+  if (!Close()) throw WriteError(path_);
 }
 
 }  // namespace quorbel

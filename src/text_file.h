@@ -21,6 +21,10 @@ class TextFile {
   bool Rewrite(Env& env, const std::string& path);
   // Opens an existing file for reading at its first line; false on failure.
   bool Reset(Env& env, const std::string& path);
+  // As Rewrite and Reset, for files the operation cannot do without: a
+  // failure raises EInOutError "Cannot create file" or "Cannot open file".
+  void RewriteOrRaise(Env& env, const std::string& path);
+  void ResetOrRaise(Env& env, const std::string& path);
 
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& path() const { return path_; }
@@ -34,6 +38,10 @@ class TextFile {
 
   // Flushes and closes; false when a pending write failed. Safe when closed.
   bool Close();
+  // Closes a file whose every line counts: a pending write that failed
+  // raises the write error, so that a file cut short by a full disk is
+  // never taken for a whole one.
+  void CloseOrRaise();
 
  private:
   void Flush();
