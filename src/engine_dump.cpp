@@ -48,7 +48,7 @@ bool TZOQ_Quorbel::WriteDump() {
   RestoreDirectory restore(fdirectory);
   if (fdirectory.empty()) fdirectory = env_->FallbackDirectory();
   const std::string path = WorkFile(kDumpFile);
-  if (env_->FileExists(path)) env_->RemoveFile(path);
+  RemoveIfExists(path);
   PumpMessages();
 
   TextFile out;

@@ -49,7 +49,7 @@ std::string TZOQ_Quorbel::CompressList(bool show_progress) {
     const std::string archive = ArchiveFile();
     if (!env_->FileExists(list)) return std::string(reply::kNotFound);
     // Every run writes a new archive.
-    if (env_->FileExists(archive)) env_->RemoveFile(archive);
+    RemoveIfExists(archive);
     PumpMessages();
 
     TZipMaster& zip = *fZipMaster1;

@@ -84,7 +84,6 @@ class ListRun {
   std::string FinalOutcome();
 
   void WriteLines(const Lines& lines);
-  void RemoveIfExists(const std::string& path);
   void Status(const std::string& text) { e_.SetStatusText(text); }
   TForm1& Window();
   void Terminated(int step);
@@ -137,7 +136,7 @@ void ListRun::WriteList() {
   Window().SetProgressMax(e_.fcount);
   e_.fmega = 0;
   step_ = 7;
-  RemoveIfExists(e_.WorkFile(kTempList));
+  e_.RemoveIfExists(e_.WorkFile(kTempList));
   step_ = 8;
   e_.fbadfiles.clear();
   step_ = 10;
@@ -193,9 +192,9 @@ void ListRun::WriteList() {
 // ordering files stay as the counting left them.
 void ListRun::WriteEmptyList() {
   step_ = 82;
-  RemoveIfExists(e_.WorkFile(kTempList));
+  e_.RemoveIfExists(e_.WorkFile(kTempList));
   step_ = 83;
-  RemoveIfExists(e_.IndexFile());
+  e_.RemoveIfExists(e_.IndexFile());
   step_ = 85;
   if (!out_.Rewrite(env_, e_.WorkFile(kTempList))) {
     step_ = 86;
@@ -395,11 +394,11 @@ void ListRun::CloseTempList() { out_.CloseOrRaise(); }
 
 void ListRun::PutIndexInPlace() {
   step_ = 71;
-  RemoveIfExists(e_.IndexFile());
+  e_.RemoveIfExists(e_.IndexFile());
   step_ = 72;
   const std::string by_files = e_.WorkFile(kByFilesFile);
   if (env_.FileExists(by_files)) env_.RenameFile(by_files, e_.IndexFile());  // failure ignored
-  RemoveIfExists(e_.WorkFile(kByDirsFile));
+  e_.RemoveIfExists(e_.WorkFile(kByDirsFile));
 }
 
 // The previous list stays in place until the new one replaces it in one step.
@@ -414,10 +413,6 @@ std::string ListRun::FinalOutcome() {
 
 void ListRun::WriteLines(const Lines& lines) {
   for (const std::string& line : lines) out_.WriteLine(line);
-}
-
-void ListRun::RemoveIfExists(const std::string& path) {
-  if (env_.FileExists(path)) env_.RemoveFile(path);
 }
 
 TForm1& ListRun::Window() {

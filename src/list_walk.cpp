@@ -219,9 +219,9 @@ std::string OrderPath(const TZOQ_Quorbel& engine, const char* kind) {
   return engine.WorkFile(std::string(kind) + ".tmp");
 }
 
-void CreateOrderFile(Env& env, TextFile& file, const std::string& path) {
-  if (env.FileExists(path)) env.RemoveFile(path);
-  file.RewriteOrRaise(env, path);
+void CreateOrderFile(TZOQ_Quorbel& engine, TextFile& file, const std::string& path) {
+  engine.RemoveIfExists(path);
+  file.RewriteOrRaise(engine.env(), path);
 }
 
 }  // namespace
@@ -231,8 +231,8 @@ void CreateOrderFile(Env& env, TextFile& file, const std::string& path) {
 void TZOQ_Quorbel::Walk::CreateOrderFiles() {
   engine.fbydirsfile.Close();
   engine.fbyfilesfile.Close();
-  if (by_dirs) CreateOrderFile(*engine.env_, engine.fbydirsfile, OrderPath(engine, kByDirs));
-  CreateOrderFile(*engine.env_, engine.fbyfilesfile, OrderPath(engine, kByFiles));
+  if (by_dirs) CreateOrderFile(engine, engine.fbydirsfile, OrderPath(engine, kByDirs));
+  CreateOrderFile(engine, engine.fbyfilesfile, OrderPath(engine, kByFiles));
 }
 
 void TZOQ_Quorbel::Walk::CloseOrderFiles() {

@@ -140,6 +140,11 @@ class TZOQ_Quorbel {
   std::string ListFile() const { return WorkFile(fname + "-mm.txt"); }
   std::string IndexFile() const { return WorkFile(fname + "-mm.idx"); }
   std::string ArchiveFile() const { return WorkFile(fname + "-mm.zip"); }
+  // Removes a file when it is there, before it is made anew or so that it
+  // is gone; a refused removal is not reported.
+  void RemoveIfExists(const std::string& path) {
+    if (env_->FileExists(path)) env_->RemoveFile(path);
+  }
 
  private:
   Env* env_;

@@ -117,7 +117,7 @@ bool BuildChart(TZOQ_Quorbel& engine) {
   Env& env = engine.env();
   const std::string chart_path = engine.WorkFile(kChartFile);
   const std::string hit_path = engine.WorkFile(kHitDataFile);
-  if (env.FileExists(chart_path)) env.RemoveFile(chart_path);
+  engine.RemoveIfExists(chart_path);
   if (!env.FileExists(hit_path)) {
     engine.ferror = reply::kNoDownloader;
     return false;
