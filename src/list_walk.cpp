@@ -28,15 +28,6 @@ bool FitsOnOneLine(const std::string& name) {
   return name.find_first_of("\r\n") == std::string::npos;
 }
 
-// Removes leading and trailing characters with codes 0 to 32.
-std::string Trim(const std::string& text) {
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  size_t first = 0, last = text.size();
-  while (first < last && blank(text[first])) ++first;
-  while (last > first && blank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
 // From the last "." of a file name to its end; empty without a ".".
 std::string FileExtension(const std::string& name) {
   size_t dot = name.rfind(kExtensionMark);

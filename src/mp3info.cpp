@@ -22,6 +22,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine_text.h"
 #include "media_id3v2.h"
 #include "media_vbr_header.h"
 
@@ -262,10 +263,7 @@ constexpr size_t kVersionMarkAt = 125, kTrackAt = 126, kGenreAt = 127;
 std::string TagText(const uint8_t* block, size_t at, size_t width) {
   const uint8_t* first = block + at;
   const uint8_t* last = std::find(first, first + width, 0);
-  auto blank = [](uint8_t b) { return b <= ' '; };
-  while (first < last && blank(*first)) ++first;
-  while (last > first && blank(last[-1])) --last;
-  return std::string(first, last);
+  return Trim(std::string_view(reinterpret_cast<const char*>(first), size_t(last - first)));
 }
 
 }  // namespace

@@ -179,15 +179,6 @@ bool Matches(TZOQ_Quorbel& engine, std::string_view line,
   return true;
 }
 
-bool IsControlOrBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string Trim(const std::string& text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && IsControlOrBlank(text[begin])) ++begin;
-  while (end > begin && IsControlOrBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
 // What a matching file line contributes: the part after the nick, squeezed
 // and trimmed, closed by SEP.
 std::string EntryOf(std::string_view line) {
