@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     quorbel::ZOQ_Quorbel->fbyfilesfile.Close();
     Shuffle(work / "byfiles.tmp");
     start = Clock::now();
-    quorbel::ZOQ_Quorbel->SortOrderFile("byfiles");
+    quorbel::ZOQ_Quorbel->SortOrderFile(quorbel::OrderKind::kByFiles);
     sort_best = std::min(sort_best, Seconds(start));
   }
   UnloadDll(1);

@@ -36,7 +36,7 @@ void TZOQ_Quorbel::ReadIniFile(const std::string& path) {
   // The defaults apply only inside an existing [listmake] section.
   if (!env_->ProfileKeys(path, kListMake).empty()) {
     fmethod = env_->ProfileString(path, kListMake, "method", "s");
-    fgear = env_->ProfileString(path, kListMake, "gear", "1");
+    fgear = env_->ProfileString(path, kListMake, "gear", std::string(kByDirsGear));
     fnick = env_->ProfileString(path, kListMake, "nick", "");
     fname = env_->ProfileString(path, kListMake, "name", "");
     fhitnum = env_->ProfileString(path, kListMake, "hitnum", "30");

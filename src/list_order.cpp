@@ -33,23 +33,16 @@ void SaveLines(Env& env, const std::string& path, const std::vector<std::string>
 
 }  // namespace
 
-TextFile* TZOQ_Quorbel::OrderFile(const std::string& which) {
-  if (which == kByDirs) return &fbydirsfile;
-  if (which == kByFiles) return &fbyfilesfile;
-  return nullptr;
-}
-
-void TZOQ_Quorbel::WriteOrderLine(const std::string& which, const std::string& line) {
-  if (TextFile* file = OrderFile(which)) file->WriteLine(line);
+void TZOQ_Quorbel::WriteOrderLine(OrderKind kind, const std::string& line) {
+  OrderFile(kind).WriteLine(line);
 }
 
 // Each line's collation key is computed once and the keys are sorted, so
 // big collections cost n key computations rather than n log n locale
 // comparisons. The key order equals the locale's caseless comparison;
 // lines that compare equal keep the walk's order.
-void TZOQ_Quorbel::SortOrderFile(const std::string& which) {
-  if (OrderFile(which) == nullptr) return;
-  const std::string path = WorkFile(which + ".tmp");
+void TZOQ_Quorbel::SortOrderFile(OrderKind kind) {
+  const std::string path = OrderPath(kind);
   const std::vector<std::string> lines = LoadLines(*env_, path);
   std::vector<KeyedLine> order;
   order.reserve(lines.size());
@@ -59,9 +52,8 @@ void TZOQ_Quorbel::SortOrderFile(const std::string& which) {
   SaveLines(*env_, path, lines, order);
 }
 
-void TZOQ_Quorbel::ReadOrderLine(const std::string& which, std::string* line) {
-  line->clear();
-  if (TextFile* file = OrderFile(which)) file->ReadLine(line);
+void TZOQ_Quorbel::ReadOrderLine(OrderKind kind, std::string* line) {
+  OrderFile(kind).ReadLine(line);
 }
 
 }  // namespace quorbel

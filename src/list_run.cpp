@@ -26,11 +26,6 @@ namespace {
 using listformat::Lines;
 
 constexpr const char* kTempList = "tmplist.tmp";
-constexpr const char* kByDirsFile = "bydirs.tmp";
-constexpr const char* kByFilesFile = "byfiles.tmp";
-constexpr const char* kByDirs = "bydirs";
-constexpr const char* kByFiles = "byfiles";
-constexpr const char* kByDirectoriesGear = "1";
 
 // How many ordering lines the run reads ahead of the line it writes: the
 // bound of the memory that reading ahead takes, whatever the file count.
@@ -87,11 +82,12 @@ class ListRun {
   void Status(const std::string& text) { e_.SetStatusText(text); }
   TForm1& Window();
   void Terminated(int step);
+  bool ByDirs() const { return order_ == OrderKind::kByDirs; }
 
   TZOQ_Quorbel& e_;
   Env& env_;
   int step_ = 0;
-  bool by_dirs_ = true;
+  OrderKind order_ = OrderKind::kByDirs;
   LocalTime time_{};
   TextFile out_;
   std::string last_directory_;
@@ -148,12 +144,12 @@ void ListRun::WriteList() {
   }
   WriteHeader(listformat::kPrefaceIndent);
   WriteLines(listformat::HeaderEndLines());
-  by_dirs_ = e_.fgear == kByDirectoriesGear;
+  order_ = e_.ListOrder();
   std::string line;
-  e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, &line);
+  e_.ReadOrderLine(order_, &line);
   lines_read_ = 1;
   step_ = 16;
-  if (by_dirs_) WriteDirectoryHeader(listformat::DirectoryOf(line));
+  if (ByDirs()) WriteDirectoryHeader(listformat::DirectoryOf(line));
   WriteFiles(line);
   if (!e_.fterminated) {
     step_ = 60;
@@ -289,7 +285,7 @@ void ListRun::NextLine(std::string* line) {
   }
   current_pooled_ = false;
   if (!pool_) {
-    e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, line);
+    e_.ReadOrderLine(order_, line);
     ++lines_read_;
     return;
   }
@@ -311,7 +307,7 @@ void ListRun::ReadLinesAhead() {
   while (!line_failed_ && lines_read_ <= e_.fcount && ahead_.size() < kReadAheadLines) {
     AheadLine next;
     try {
-      e_.ReadOrderLine(by_dirs_ ? kByDirs : kByFiles, &next.line);
+      e_.ReadOrderLine(order_, &next.line);
     } catch (...) {
       next.failure = std::current_exception();
       line_failed_ = true;
@@ -338,7 +334,7 @@ bool ListRun::SubmitRead(const std::string& line) {
 // By directories the line is the path; by files it is the name, SEP and
 // the directory.
 std::string ListRun::FullPath(const std::string& line) const {
-  if (by_dirs_) return line;
+  if (ByDirs()) return line;
   const size_t sep = line.find(kSep);
   if (sep == std::string::npos) return line;
   return line.substr(sep + 1) + line.substr(0, sep);
@@ -362,12 +358,12 @@ std::string ListRun::HandleBadFile(const std::string& path) {
 
 std::string ListRun::FileLine(const std::string& path, const TMP3Information& reader,
                               bool have_media) {
-  if (by_dirs_) {
+  if (ByDirs()) {
     step_ = 24;
     const std::string directory = listformat::DirectoryOf(path);
     if (directory != last_directory_) WriteDirectoryHeader(directory);
   }
-  step_ = by_dirs_ ? 26 : 27;
+  step_ = ByDirs() ? 26 : 27;
   std::string text = listformat::FileLineStart(e_.fnick, listformat::FileNameOf(path), e_.fmethod);
   if (listformat::ShowsSize(e_.fmethod)) {
     step_ = 30;
@@ -396,9 +392,9 @@ void ListRun::PutIndexInPlace() {
   step_ = 71;
   e_.RemoveIfExists(e_.IndexFile());
   step_ = 72;
-  const std::string by_files = e_.WorkFile(kByFilesFile);
+  const std::string by_files = e_.OrderPath(OrderKind::kByFiles);
   if (env_.FileExists(by_files)) env_.RenameFile(by_files, e_.IndexFile());  // failure ignored
-  e_.RemoveIfExists(e_.WorkFile(kByDirsFile));
+  e_.RemoveIfExists(e_.OrderPath(OrderKind::kByDirs));
 }
 
 // The previous list stays in place until the new one replaces it in one step.

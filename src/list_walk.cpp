@@ -15,7 +15,6 @@ namespace {
 constexpr char kExtensionMark = '.';
 constexpr char kAnyRun = '*';
 constexpr char kAnyOne = '?';
-constexpr const char* kByDirsGear = "1";
 constexpr const char* kCountingText = "Counting files...";
 // The second counting text ends in the single byte 0xDE.
 const std::string kCountingTextAlt = std::string(kCountingText) + " {B-\xDE";
@@ -51,12 +50,12 @@ bool Overlaps(const std::string& a, const std::string& b) {
 // listed, and the steps that work on the engine's ordering files.
 struct TZOQ_Quorbel::Walk {
   TZOQ_Quorbel& engine;
-  const bool by_dirs;
+  const OrderKind order;  // the order the list is written in
   TStringList patterns;                  // the extension entries, cut
   std::unordered_set<std::string> seen;  // identities of listed directories
 
   // The engine's walk_ points here for the walk's lifetime.
-  explicit Walk(TZOQ_Quorbel& owner) : engine(owner), by_dirs(owner.fgear == kByDirsGear) {
+  explicit Walk(TZOQ_Quorbel& owner) : engine(owner), order(owner.ListOrder()) {
     for (const std::string& entry : owner.fextension) patterns.push_back(CutPattern(entry));
     engine.walk_ = this;
   }
@@ -64,7 +63,7 @@ struct TZOQ_Quorbel::Walk {
   Walk(const Walk&) = delete;
   Walk& operator=(const Walk&) = delete;
 
-  const char* RunKind() const { return by_dirs ? kByDirs : kByFiles; }
+  bool ByDirs() const { return order == OrderKind::kByDirs; }
 
   // False for a directory that this counting has listed under another path
   // already (a link back into the tree): it is passed over like an
@@ -185,8 +184,8 @@ void TZOQ_Quorbel::Walk::Collect(const std::string& dir, const std::string& name
   const std::string extension = FileExtension(name);
   for (const std::string& pattern : patterns) {
     if (MatchExtension(extension, pattern)) {
-      if (by_dirs) engine.WriteOrderLine(kByDirs, Trim(dir + kPathDelim + name));
-      engine.WriteOrderLine(kByFiles, Trim(name + kSep + dir + kPathDelim));
+      if (ByDirs()) engine.WriteOrderLine(OrderKind::kByDirs, Trim(dir + kPathDelim + name));
+      engine.WriteOrderLine(OrderKind::kByFiles, Trim(name + kSep + dir + kPathDelim));
       ++engine.fcount;
     }
     engine.PumpMessages();
@@ -206,13 +205,10 @@ void TZOQ_Quorbel::Walk::AlternateCountingText() {
 
 namespace {
 
-std::string OrderPath(const TZOQ_Quorbel& engine, const char* kind) {
-  return engine.WorkFile(std::string(kind) + ".tmp");
-}
-
-void CreateOrderFile(TZOQ_Quorbel& engine, TextFile& file, const std::string& path) {
+void CreateOrderFile(TZOQ_Quorbel& engine, OrderKind kind) {
+  const std::string path = engine.OrderPath(kind);
   engine.RemoveIfExists(path);
-  file.RewriteOrRaise(engine.env(), path);
+  engine.OrderFile(kind).RewriteOrRaise(engine.env(), path);
 }
 
 }  // namespace
@@ -222,19 +218,18 @@ void CreateOrderFile(TZOQ_Quorbel& engine, TextFile& file, const std::string& pa
 void TZOQ_Quorbel::Walk::CreateOrderFiles() {
   engine.fbydirsfile.Close();
   engine.fbyfilesfile.Close();
-  if (by_dirs) CreateOrderFile(engine, engine.fbydirsfile, OrderPath(engine, kByDirs));
-  CreateOrderFile(engine, engine.fbyfilesfile, OrderPath(engine, kByFiles));
+  if (ByDirs()) CreateOrderFile(engine, OrderKind::kByDirs);
+  CreateOrderFile(engine, OrderKind::kByFiles);
 }
 
 void TZOQ_Quorbel::Walk::CloseOrderFiles() {
-  if (by_dirs) engine.fbydirsfile.CloseOrRaise();
+  if (ByDirs()) engine.fbydirsfile.CloseOrRaise();
   engine.fbyfilesfile.CloseOrRaise();
 }
 
 void TZOQ_Quorbel::Walk::SortAndReopen() {
-  engine.SortOrderFile(RunKind());
-  const std::string path = OrderPath(engine, RunKind());
-  engine.OrderFile(RunKind())->ResetOrRaise(*engine.env_, path);
+  engine.SortOrderFile(order);
+  engine.OrderFile(order).ResetOrRaise(*engine.env_, engine.OrderPath(order));
 }
 
 bool TZOQ_Quorbel::Walk::Run() {

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/env.h"
@@ -32,6 +33,20 @@ class TZipMaster;
 
 // An ordered list of single-byte strings; duplicates allowed.
 using TStringList = std::vector<std::string>;
+
+// The two ordering files that the counting writes and the run reads: by
+// directories, one path per line (only when the gear asks for that order),
+// and by files, the name, SEP and the directory (always: it becomes the
+// index).
+enum class OrderKind { kByDirs, kByFiles };
+
+inline std::string OrderFileName(OrderKind kind) {
+  return kind == OrderKind::kByDirs ? "bydirs.tmp" : "byfiles.tmp";
+}
+
+// The [listmake] gear value, and its default, that orders the list by
+// directories; any other value orders it by files.
+inline constexpr std::string_view kByDirsGear = "1";
 
 class TZOQ_Quorbel {
  public:
@@ -107,9 +122,17 @@ class TZOQ_Quorbel {
   bool CountFiles();
   void WalkLevel(const TStringList& level);
   static bool MatchExtension(const std::string& extension, const std::string& pattern);
-  void WriteOrderLine(const std::string& which, const std::string& line);
-  void SortOrderFile(const std::string& which);
-  void ReadOrderLine(const std::string& which, std::string* line);
+  // The order fgear asks the list to be written in.
+  OrderKind ListOrder() const {
+    return fgear == kByDirsGear ? OrderKind::kByDirs : OrderKind::kByFiles;
+  }
+  TextFile& OrderFile(OrderKind kind) {
+    return kind == OrderKind::kByDirs ? fbydirsfile : fbyfilesfile;
+  }
+  std::string OrderPath(OrderKind kind) const { return WorkFile(OrderFileName(kind)); }
+  void WriteOrderLine(OrderKind kind, const std::string& line);
+  void SortOrderFile(OrderKind kind);
+  void ReadOrderLine(OrderKind kind, std::string* line);
 
   // --- blank squeezing (list_squeeze.cpp) ------------------------------
   static std::string Squeeze(const std::string& text);
@@ -154,10 +177,6 @@ class TZOQ_Quorbel {
   // State of one counting (list_walk.cpp); lives on CountFiles' stack.
   struct Walk;
   Walk* walk_ = nullptr;
-  // The ordering files' kinds; the files are kind + ".tmp".
-  static constexpr const char* kByDirs = "bydirs";
-  static constexpr const char* kByFiles = "byfiles";
-  TextFile* OrderFile(const std::string& which);
   // [generate]
   // [chart]
   // [lookup]

@@ -1,5 +1,5 @@
 // The ordering files: the sort agrees with the locale's caseless
-// comparison, keeps every line, and writes CR LF; unknown kinds are inert.
+// comparison, keeps every line, and writes CR LF; each kind has its file.
 #include <algorithm>
 
 #include "command_failure.h"
@@ -28,7 +28,7 @@ TEST_F(OrderFileTest, SortAgreesWithTheLocaleComparisonAndKeepsEveryLine) {
   for (const std::string& line : lines) content += line + "\r\n";
   WriteFile(work_ / "bydirs.tmp", content);
 
-  engine().SortOrderFile("bydirs");
+  engine().SortOrderFile(OrderKind::kByDirs);
 
   std::vector<std::string> sorted = ReadLines(work_ / "bydirs.tmp");
   std::string rebuilt;
@@ -44,25 +44,23 @@ TEST_F(OrderFileTest, SortAgreesWithTheLocaleComparisonAndKeepsEveryLine) {
   EXPECT_EQ(after, before);
 }
 
-TEST_F(OrderFileTest, UnknownKindsWriteAndReadNothing) {
+TEST_F(OrderFileTest, EachKindWritesAndReadsItsOwnFile) {
+  EXPECT_EQ(engine().OrderPath(OrderKind::kByDirs), work_ / "bydirs.tmp");
   ASSERT_TRUE(engine().fbyfilesfile.Rewrite(engine().env(), work_ / "byfiles.tmp"));
-  engine().WriteOrderLine("byfiles", "one");
-  engine().WriteOrderLine("bydirs.tmp", "two");
-  engine().WriteOrderLine("", "three");
+  engine().WriteOrderLine(OrderKind::kByFiles, "one");
   engine().fbyfilesfile.Close();
   EXPECT_EQ(ReadFile(work_ / "byfiles.tmp"), "one\r\n");
+  EXPECT_FALSE(Exists(work_ / "bydirs.tmp"));
 
   ASSERT_TRUE(engine().fbyfilesfile.Reset(engine().env(), work_ / "byfiles.tmp"));
   std::string line = "stale";
-  engine().ReadOrderLine("other", &line);
-  EXPECT_EQ(line, "");
-  engine().ReadOrderLine("byfiles", &line);
+  engine().ReadOrderLine(OrderKind::kByFiles, &line);
   EXPECT_EQ(line, "one");
-  engine().ReadOrderLine("byfiles", &line);
+  engine().ReadOrderLine(OrderKind::kByFiles, &line);
   EXPECT_EQ(line, "");
   engine().fbyfilesfile.Close();
   // Reading a file that is not open is a read error.
-  EXPECT_THROW(engine().ReadOrderLine("byfiles", &line), EInOutError);
+  EXPECT_THROW(engine().ReadOrderLine(OrderKind::kByFiles, &line), EInOutError);
 }
 
 }  // namespace quorbel::test

@@ -288,10 +288,10 @@ TEST_F(WalkTest, SortsTheRunsFileIgnoringCaseAndLeavesItOpenAtItsFirstLine) {
   EXPECT_FALSE(Exists(work_ / "bydirs.tmp"));
   std::string line;
   for (const std::string& expected : sorted) {
-    engine().ReadOrderLine("byfiles", &line);
+    engine().ReadOrderLine(OrderKind::kByFiles, &line);
     EXPECT_EQ(line, expected);
   }
-  engine().ReadOrderLine("byfiles", &line);
+  engine().ReadOrderLine(OrderKind::kByFiles, &line);
   EXPECT_EQ(line, "");
 }
 
