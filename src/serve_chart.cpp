@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "command.h"
+#include "engine_sort.h"
 #include "quorbel_oob.h"
 #include "engine_text.h"
 #include "text_file.h"
@@ -55,18 +56,6 @@ std::string ChartLine(int32_t rank, const std::string& entry) {
   line.append(kFillColour);
   if (line.size() < kLineWidth) line.append(kLineWidth - line.size(), kNbsp);
   return line;
-}
-
-// Ascending in the user's locale, case ignored: the keys are made once so
-// that a long hit-data file is not compared through the locale n log n times.
-void SortByText(Env& env, TStringList* list) {
-  std::vector<std::pair<std::string, std::string>> keyed;
-  keyed.reserve(list->size());
-  for (std::string& text : *list) keyed.emplace_back(env.SortKey(text), std::move(text));
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  list->clear();
-  for (auto& [key, text] : keyed) list->push_back(std::move(text));
 }
 
 // Finishes the update whatever way it ends.
@@ -130,7 +119,7 @@ bool BuildChart(TZOQ_Quorbel& engine) {
     engine.ferror = reply::kNoDownloader;
     return false;
   }
-  SortByText(env, &engine.fchart);
+  SortByCollation(env, &engine.fchart);
   // The best count is converted before the file is made: a bad one leaves
   // no chart file at all.
   const int32_t greatest = StrToInt(HitField(engine.fchart.back()));
