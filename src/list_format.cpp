@@ -3,8 +3,11 @@
 
 #include <cmath>
 
-#include "quorbel_oob.h"
+#include <algorithm>
+
 #include "engine_text.h"
+#include "media_text.h"
+#include "quorbel_oob.h"
 
 namespace quorbel::listformat {
 
@@ -22,7 +25,6 @@ constexpr int kPrefaceRulePairs = 41;
 constexpr size_t kPadWidthSingleItem = 75;
 constexpr size_t kPadWidth = 65;
 constexpr std::string_view kInfoMark = " ::INFO:: ";
-constexpr std::string_view kTagMark = " ::ID3::";
 
 constexpr int64_t kMegabyte = 1048576;
 constexpr int64_t kGigabyte = 1073741824;
@@ -31,7 +33,9 @@ constexpr std::string_view kZeroSize = "0.0MB";
 constexpr std::string_view kTinySize = "0.1MB";
 
 constexpr char kSizeLetter = 's';
-constexpr std::string_view kTagLetters = "aimgc";
+constexpr char kBitrateLetter = 'b';
+constexpr char kChannelModeLetter = 'q';
+constexpr char kTimeLetter = 't';
 
 std::string Generator() { return "ZOQ Brivane v" + std::string(kListGeneratorVersion); }
 
@@ -61,9 +65,9 @@ Scaled Scale(int64_t bytes) {
   return {bytes / unit, (bytes % unit) * 10 / unit, unit};
 }
 
-std::string TagItem(std::string_view label, const std::string& value) {
-  if (value.empty()) return " (" + std::string(label) + ": N/A)";
-  return " (" + std::string(label) + ":" + value + ")";
+bool AsksForTag(const std::string& method) {
+  return std::any_of(std::begin(mediatext::kTagFields), std::end(mediatext::kTagFields),
+                     [&](const mediatext::TagField& field) { return Has(method, field.letter); });
 }
 
 }  // namespace
@@ -153,27 +157,18 @@ bool WantsMediaItems(const std::string& path, const std::string& method) {
 std::string HeaderItems(const std::string& method, const Tmp3info& info) {
   if (!info.Valid) return {};
   std::string items;
-  if (Has(method, 'b')) {
-    items += info.VariableBitrate ? " VAR" : " " + std::to_string(info.Bitrate);
-    items += "/" + std::to_string(info.SampleRate / 1000);
-  }
-  if (Has(method, 'q')) items += " " + info.ChannelMode;
-  if (Has(method, 't')) {
-    items += " [";
-    if (info.Length / 60 != 0) items += std::to_string(info.Length / 60) + "m";
-    items += TwoDigits(info.Length % 60) + "s]";
-  }
+  if (Has(method, kBitrateLetter)) items += " " + mediatext::BitrateText(info);
+  if (Has(method, kChannelModeLetter)) items += " " + info.ChannelMode;
+  if (Has(method, kTimeLetter)) items += " " + mediatext::PlayingTimeText(info.Length);
   return items;
 }
 
 std::string TagItems(const std::string& method, const TId3v1& tag) {
-  if (!tag.Present || method.find_first_of(kTagLetters) == std::string::npos) return {};
-  std::string items(kTagMark);
-  if (Has(method, 'a')) items += TagItem("A", tag.Artist);
-  if (Has(method, 'i')) items += TagItem("T", tag.Title);
-  if (Has(method, 'm')) items += TagItem("Ab", tag.Album);
-  if (Has(method, 'g')) items += TagItem("G", tag.Genre);
-  if (Has(method, 'c')) items += TagItem("C", tag.Comment);
+  if (!tag.Present || !AsksForTag(method)) return {};
+  std::string items = " " + std::string(mediatext::kTagMark);
+  for (const mediatext::TagField& field : mediatext::kTagFields) {
+    if (Has(method, field.letter)) items += " " + mediatext::TagFieldText(field, tag);
+  }
   return items;
 }
 

@@ -3,8 +3,9 @@
 #include <cctype>
 
 #include "command.h"
-#include "mp3info.h"
 #include "engine_text.h"
+#include "media_text.h"
+#include "mp3info.h"
 
 namespace quorbel {
 
@@ -12,7 +13,6 @@ namespace {
 
 constexpr const char* kCommandName = "ZOQ_GetMPEGInfo";
 constexpr const char* kMpegExtensions[] = {".mp3", ".mp2"};
-constexpr int32_t kSecondsPerMinute = 60;
 
 // The extension from the last dot on, in lower case; empty without a dot.
 std::string LowerExtension(const std::string& path) {
@@ -30,33 +30,12 @@ bool HasMpegExtension(const std::string& path) {
                      [&](const char* known) { return extension == known; });
 }
 
-// "[3m05s]": minutes only when there are any, seconds always two digits.
-std::string PlayingTime(int32_t length) {
-  std::string text = "[";
-  if (length / kSecondsPerMinute != 0) text += std::to_string(length / kSecondsPerMinute) + "m";
-  int32_t seconds = length % kSecondsPerMinute;
-  text += (seconds < 10 ? "0" : "") + std::to_string(seconds) + "s]";
-  return text;
-}
-
-struct TagGroup {
-  std::string TId3v1::*value;
-  const char* opening;
-  const char* when_empty;
-};
-constexpr TagGroup kTagGroups[] = {{&TId3v1::Artist, "(A:", "(A: N/A)"},
-                                   {&TId3v1::Title, "(T:", "(T: N/A)"},
-                                   {&TId3v1::Album, "(Ab:", "(Ab: N/A)"},
-                                   {&TId3v1::Genre, "(G:", "(G: N/A)"},
-                                   {&TId3v1::Comment, "(C:", "(C: N/A)"}};
-
-// The groups of a present tag; values go in as they stand, unescaped.
-std::string TagText(const TId3v1& tag) {
-  std::string text = std::string(1, kSep) + "::ID3::";
-  for (const TagGroup& group : kTagGroups) {
-    const std::string& value = tag.*group.value;
-    text += kSep;
-    text += value.empty() ? std::string(group.when_empty) : group.opening + value + ")";
+// The groups of a present tag, each after SEP; values go in as they stand,
+// unescaped.
+std::string TagGroups(const TId3v1& tag) {
+  std::string text = kSep + std::string(mediatext::kTagMark);
+  for (const mediatext::TagField& field : mediatext::kTagFields) {
+    text += kSep + mediatext::TagFieldText(field, tag);
   }
   return text;
 }
@@ -64,11 +43,10 @@ std::string TagText(const TId3v1& tag) {
 // " 128/44", S, channel mode, S, time group, then the tag groups.
 std::string InformationText(const TMP3Information& mp3) {
   const Tmp3info& info = mp3.Info;
-  std::string text = info.VariableBitrate ? " VAR" : " " + std::to_string(info.Bitrate);
-  text += "/" + std::to_string(info.SampleRate / 1000);
+  std::string text = " " + mediatext::BitrateText(info);
   text += kSep + info.ChannelMode;
-  text += kSep + PlayingTime(info.Length);
-  if (mp3.Tag.Present) text += TagText(mp3.Tag);
+  text += kSep + mediatext::PlayingTimeText(info.Length);
+  if (mp3.Tag.Present) text += TagGroups(mp3.Tag);
   return text;
 }
 
