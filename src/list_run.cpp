@@ -33,6 +33,65 @@ constexpr const char* kTempList = "tmplist.tmp";
 constexpr size_t kReadAheadLines = 256;
 constexpr size_t kReadAheadRefill = kReadAheadLines / 2;
 
+// How far a run got. The internal-error line shows the number of the step
+// a failure escaped from ("in Line: \"68\""), so the numbers are fixed output:
+// they follow the run's course but leave gaps and jump (the empty list's
+// steps come last), and none may be renumbered.
+enum class Step : int {
+  kOpenWindow = 1,
+  kCount = 2,
+  kNameList = 3,
+  kCheckEmpty = 4,
+  kCheckStopped = 5,
+  kStoppedCounting = 81,
+  kStartHeader = 6,
+  kRemoveTempList = 7,
+  kForgetBadFiles = 8,
+  kCreateTempList = 10,
+  kTempListRefused = 80,
+  kWriteHeader = 11,
+  kWritePreface = 13,
+  kHeaderWritten = 15,
+  kFirstDirectory = 16,
+  kStartFiles = 17,
+  kNextFile = 18,
+  kShowFileProgress = 19,
+  kTakeFile = 20,
+  kCheckName = 21,
+  kRecordBadName = 22,
+  kRenameBadName = 123,
+  kReadMedia = 40,
+  kBuildLine = 23,
+  kDirectoryHeader = 24,
+  kLineByDirs = 26,
+  kLineByFiles = 27,
+  kSizeText = 30,
+  kAddSize = 39,
+  kHeaderItems = 41,
+  kTagItems = 52,
+  kWriteLine = 59,
+  kFooterStatus = 60,
+  kWriteFooter = 61,
+  kCloseTempList = 68,
+  kCheckStoppedWriting = 69,
+  kStoppedWriting = 79,
+  kIndexStatus = 70,
+  kRemoveIndex = 71,
+  kPutIndex = 72,
+  kPutList = 74,
+  kListNotPut = 78,
+  kDoneStatus = 75,
+  kFinish = 76,
+  kDone = 77,
+  kEmptyRemoveTempList = 82,
+  kEmptyRemoveIndex = 83,
+  kEmptyCreateTempList = 85,
+  kEmptyTempListRefused = 86,
+  kEmptyWriteTail = 89,
+  kEmptyCloseTempList = 91,
+  kEmptyFinish = 92,
+};
+
 std::string Count(int32_t n) { return std::to_string(n); }
 
 // Paths as the file systems that ignore letter case compare them; where
@@ -56,7 +115,7 @@ class ListRun {
 
   // Leaves the outcome in ferror; unexpected failures escape to the caller.
   void Run();
-  int step() const { return step_; }
+  Step step() const { return step_; }
 
  private:
   void WriteList();
@@ -81,12 +140,12 @@ class ListRun {
   void WriteLines(const Lines& lines);
   void Status(const std::string& text) { e_.SetStatusText(text); }
   TForm1& Window();
-  void Terminated(int step);
+  void Terminated(Step step);
   bool ByDirs() const { return order_ == OrderKind::kByDirs; }
 
   TZOQ_Quorbel& e_;
   Env& env_;
-  int step_ = 0;
+  Step step_ = Step::kOpenWindow;
   OrderKind order_ = OrderKind::kByDirs;
   LocalTime time_{};
   TextFile out_;
@@ -111,33 +170,33 @@ class ListRun {
 
 void ListRun::Run() {
   e_.fterminated = false;  // a stop asked for before the run is forgotten
-  step_ = 1;
+  step_ = Step::kOpenWindow;
   if (!e_.form1) e_.CreateProgressWindow();
-  step_ = 2;
+  step_ = Step::kCount;
   if (!e_.fcounted) e_.CountFiles();  // a failure it leaves is replaced by the run's own outcome
   e_.finprogress = true;
-  step_ = 3;
+  step_ = Step::kNameList;
   time_ = env_.Now();  // once: the list's name and its banner agree
   e_.fname = listformat::ListBaseName(e_.fnick, time_);
-  step_ = 4;
+  step_ = Step::kCheckEmpty;
   if (e_.fcount == 0) return WriteEmptyList();
-  step_ = 5;
-  if (e_.fterminated) return Terminated(81);  // stopped while counting
+  step_ = Step::kCheckStopped;
+  if (e_.fterminated) return Terminated(Step::kStoppedCounting);  // stopped while counting
   WriteList();
 }
 
 void ListRun::WriteList() {
-  step_ = 6;
+  step_ = Step::kStartHeader;
   Status("Writing Header...");
   Window().SetProgressMax(e_.fcount);
   e_.fmega = 0;
-  step_ = 7;
+  step_ = Step::kRemoveTempList;
   e_.RemoveIfExists(e_.WorkFile(kTempList));
-  step_ = 8;
+  step_ = Step::kForgetBadFiles;
   e_.fbadfiles.clear();
-  step_ = 10;
+  step_ = Step::kCreateTempList;
   if (!out_.Rewrite(env_, e_.WorkFile(kTempList))) {
-    step_ = 80;
+    step_ = Step::kTempListRefused;
     Status("Cannot create tempfile!");
     e_.ferror = reply::kNotFound;
     return;
@@ -148,16 +207,16 @@ void ListRun::WriteList() {
   std::string line;
   e_.ReadOrderLine(order_, &line);
   lines_read_ = 1;
-  step_ = 16;
+  step_ = Step::kFirstDirectory;
   if (ByDirs()) WriteDirectoryHeader(listformat::DirectoryOf(line));
   WriteFiles(line);
   if (!e_.fterminated) {
-    step_ = 60;
+    step_ = Step::kFooterStatus;
     Status("Writing footer...");
-    step_ = 61;
+    step_ = Step::kWriteFooter;
     WriteLines(listformat::FooterLines(e_.fcount, e_.fmega));
   }
-  step_ = 68;
+  step_ = Step::kCloseTempList;
   const bool stopped = e_.fterminated;
   if (stopped) {
     out_.Close();  // the lines so far stay in "tmplist.tmp"
@@ -166,69 +225,69 @@ void ListRun::WriteList() {
   }
   e_.fbydirsfile.Close();
   e_.fbyfilesfile.Close();
-  step_ = 69;
-  if (stopped) return Terminated(79);
-  step_ = 70;
+  step_ = Step::kCheckStoppedWriting;
+  if (stopped) return Terminated(Step::kStoppedWriting);
+  step_ = Step::kIndexStatus;
   Status("Filelist done... Total " + Count(e_.fcount) + " filez ... generating indexfiles");
   PutIndexInPlace();
   if (!PutListInPlace()) {
-    step_ = 78;
+    step_ = Step::kListNotPut;
     Status("Done... Error renaming tempfile!");
     e_.ferror = reply::kCannotCreate;
     return;
   }
-  step_ = 75;
+  step_ = Step::kDoneStatus;
   Status("Filelist done... Total " + Count(e_.fcount) + " filez ... ");
-  step_ = 76;
+  step_ = Step::kFinish;
   e_.ferror = FinalOutcome();
-  step_ = 77;
+  step_ = Step::kDone;
 }
 
 // Without files: no status texts, no bad-file list change, and the
 // ordering files stay as the counting left them.
 void ListRun::WriteEmptyList() {
-  step_ = 82;
+  step_ = Step::kEmptyRemoveTempList;
   e_.RemoveIfExists(e_.WorkFile(kTempList));
-  step_ = 83;
+  step_ = Step::kEmptyRemoveIndex;
   e_.RemoveIfExists(e_.IndexFile());
-  step_ = 85;
+  step_ = Step::kEmptyCreateTempList;
   if (!out_.Rewrite(env_, e_.WorkFile(kTempList))) {
-    step_ = 86;
+    step_ = Step::kEmptyTempListRefused;
     e_.ferror = reply::kNotFound;
     return;
   }
   WriteHeader(listformat::kEmptyListPrefaceIndent);
-  step_ = 89;
+  step_ = Step::kEmptyWriteTail;
   WriteLines(listformat::EmptyListTailLines());
-  step_ = 91;
+  step_ = Step::kEmptyCloseTempList;
   CloseTempList();
   if (!PutListInPlace()) {
     e_.ferror = reply::kCannotCreate;
     return;
   }
-  step_ = 92;
+  step_ = Step::kEmptyFinish;
   e_.ferror = FinalOutcome();
 }
 
 void ListRun::WriteHeader(std::string_view preface_indent) {
-  step_ = 11;
+  step_ = Step::kWriteHeader;
   WriteLines(listformat::HeaderLines(e_.fnick, e_.fstandardfile, time_));
-  step_ = 13;
+  step_ = Step::kWritePreface;
   WriteLines(listformat::PrefaceLines(e_.fpreface, preface_indent));
-  step_ = 15;
+  step_ = Step::kHeaderWritten;
 }
 
 // The ordering file is read a line per file, ahead of the writing when
 // more than one reader is asked for; the lines are written in its order.
 void ListRun::WriteFiles(std::string line) {
-  step_ = 17;
+  step_ = Step::kStartFiles;
   const int32_t count = e_.fcount;
   for (int32_t i = 0; i < count; ++i) {
-    step_ = 18;
+    step_ = Step::kNextFile;
     e_.fActFile = i;
     e_.PumpMessages();  // a stop, the Abort button or other commands arrive here
     if (e_.fterminated) break;
-    step_ = 19;
+    step_ = Step::kShowFileProgress;
     Status("Processing File " + Count(i) + " of " + Count(count) + " files.");
     Window().SetProgressPosition(i);
     WriteFile(line);
@@ -238,19 +297,19 @@ void ListRun::WriteFiles(std::string line) {
 }
 
 void ListRun::WriteFile(const std::string& line) {
-  step_ = 20;
+  step_ = Step::kTakeFile;
   const std::string path = FullPath(line);
   // Taken before any rename, so that no reader holds a file being renamed.
   MediaRecord ahead;
   if (current_pooled_) ahead = pool_->TakeOldest([this] { e_.PumpMessages(); });
-  step_ = 21;
+  step_ = Step::kCheckName;
   const std::string on_disk = listformat::HasDoubleBlank(line) ? HandleBadFile(path) : path;
   const bool wants_media = listformat::WantsMediaItems(path, e_.fmethod);
-  if (wants_media) step_ = 40;
+  if (wants_media) step_ = Step::kReadMedia;
   const MediaRecord media = ReadFile(on_disk, wants_media, std::move(ahead));
-  step_ = 23;
+  step_ = Step::kBuildLine;
   const std::string text = FileLine(path, *media.reader, media.have_media);
-  step_ = 59;
+  step_ = Step::kWriteLine;
   out_.WriteLine(text);
 }
 
@@ -343,10 +402,10 @@ std::string ListRun::FullPath(const std::string& line) const {
 // Records a name with double blanks and renames the file when asked; gives
 // the path the file has on disk afterwards.
 std::string ListRun::HandleBadFile(const std::string& path) {
-  step_ = 22;
+  step_ = Step::kRecordBadName;
   e_.fbadfiles.push_back(listformat::BadFileEntry(path));
   if (!e_.frenamebadfiles) return path;
-  step_ = 123;
+  step_ = Step::kRenameBadName;
   // The rename never replaces another file; a refused one is not reported.
   // The reader follows a renamed file so that its line still shows the
   // MPEG data and the tag.
@@ -359,22 +418,22 @@ std::string ListRun::HandleBadFile(const std::string& path) {
 std::string ListRun::FileLine(const std::string& path, const TMP3Information& reader,
                               bool have_media) {
   if (ByDirs()) {
-    step_ = 24;
+    step_ = Step::kDirectoryHeader;
     const std::string directory = listformat::DirectoryOf(path);
     if (directory != last_directory_) WriteDirectoryHeader(directory);
   }
-  step_ = ByDirs() ? 26 : 27;
+  step_ = ByDirs() ? Step::kLineByDirs : Step::kLineByFiles;
   std::string text = listformat::FileLineStart(e_.fnick, listformat::FileNameOf(path), e_.fmethod);
   if (listformat::ShowsSize(e_.fmethod)) {
-    step_ = 30;
+    step_ = Step::kSizeText;
     text += listformat::SizeText(reader.FileSize());
   }
-  step_ = 39;
+  step_ = Step::kAddSize;
   e_.fmega += reader.FileSize();
   if (have_media) {
-    step_ = 41;
+    step_ = Step::kHeaderItems;
     text += listformat::HeaderItems(e_.fmethod, reader.Info);
-    step_ = 52;
+    step_ = Step::kTagItems;
     text += listformat::TagItems(e_.fmethod, reader.Tag);
   }
   return text;
@@ -389,9 +448,9 @@ void ListRun::WriteDirectoryHeader(const std::string& directory) {
 void ListRun::CloseTempList() { out_.CloseOrRaise(); }
 
 void ListRun::PutIndexInPlace() {
-  step_ = 71;
+  step_ = Step::kRemoveIndex;
   e_.RemoveIfExists(e_.IndexFile());
-  step_ = 72;
+  step_ = Step::kPutIndex;
   const std::string by_files = e_.OrderPath(OrderKind::kByFiles);
   if (env_.FileExists(by_files)) env_.RenameFile(by_files, e_.IndexFile());  // failure ignored
   e_.RemoveIfExists(e_.OrderPath(OrderKind::kByDirs));
@@ -399,7 +458,7 @@ void ListRun::PutIndexInPlace() {
 
 // The previous list stays in place until the new one replaces it in one step.
 bool ListRun::PutListInPlace() {
-  step_ = 74;
+  step_ = Step::kPutList;
   return env_.ReplaceFile(e_.WorkFile(kTempList), e_.ListFile());
 }
 
@@ -416,15 +475,16 @@ TForm1& ListRun::Window() {
   return *e_.form1;
 }
 
-void ListRun::Terminated(int step) {
+void ListRun::Terminated(Step step) {
   step_ = step;
   Status("Terminated!");
   e_.ferror = reply::kTerminated;
 }
 
 // The run's internal-error text: the failure and the step it was raised in.
-std::string RunFailureText(const FailureInfo& failure, int step) {
-  return reply::InternalErrorHead(failure) + ">\" in Line: \"" + std::to_string(step) + "\" - " +
+std::string RunFailureText(const FailureInfo& failure, Step step) {
+  return reply::InternalErrorHead(failure) + ">\" in Line: \"" + std::to_string(int(step)) +
+         "\" - " +
          std::string(reply::kPleaseReport);
 }
 
