@@ -32,7 +32,7 @@ namespace {
 
 constexpr size_t kHeaderSize = 4;
 constexpr uint16_t kSyncValue = 0x7FF;  // eleven set bits
-constexpr size_t kFirstBlock = 4 * 1024;  // covers the header of files without a leading tag
+constexpr size_t kFirstBlock = 1024;  // covers the header and its frame-count header at the start
 constexpr size_t kNextBlock = 64 * 1024;  // for searches through long leading data
 constexpr size_t kTagSize = 128;
 
