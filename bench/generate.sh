@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/generate-bench}"
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" >/dev/null
-cmake --build "$build" -j2 --target generate_bench generate_floor_bench quorbel zipdll >/dev/null
+cmake --build "$build" -j2 --target make_sample_tree generate_bench generate_floor_bench quorbel zipdll >/dev/null
 bin="$(cd "$build/bin" && pwd)"
 root="$(mktemp -d "${TMPDIR:-/tmp}/quorbel-bench-XXXXXX")"
 trap 'rm -rf "$root"' EXIT
@@ -33,7 +33,7 @@ mp3info_run() {
 for count in ${QUORBEL_BENCH_COUNTS:-2000 20000 100000}; do
   tree="$root/tree-$count"
   echo "-- $count files"
-  "$bin/generate_bench" make-tree "$tree" "$count"
+  "$bin/make_sample_tree" albums "$tree" "$count" >/dev/null
   "$bin/generate_floor_bench" "$tree" >/dev/null  # warms the cache
   # The first run also warms what the floor does not touch (folder
   # entries, the working directory); then floor and run take turns, so that

@@ -1,8 +1,7 @@
-// The generation run over a generated music tree, as the host runs it:
-// counting, sorting and writing the list with every item ("sbqtaimgc"), by
-// directories, without compression.
+// The generation run over a generated music tree (make_sample_tree
+// albums), as the host runs it: counting, sorting and writing the list with
+// every item ("sbqtaimgc"), by directories, without compression.
 //
-//   generate_bench make-tree DIR COUNT   writes COUNT sample files under DIR
 //   generate_bench run TREE WORK         one full run; prints its figures
 #include <sys/resource.h>
 
@@ -10,7 +9,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,89 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int kFilesPerAlbum = 20;
-constexpr int kAlbumsPerArtist = 5;
-constexpr int kId3v2Percent = 40;
-constexpr int kLargePicturePercent = 10;  // of the files with an ID3v2 tag
-constexpr int kId3v1Percent = 80;
-constexpr int64_t kMinSize = 2 << 20, kMaxSize = 10 << 20;
-
-std::string SyncSafe(uint32_t n) {
-  std::string s;
-  for (int shift = 21; shift >= 0; shift -= 7) s += char((n >> shift) & 0x7F);
-  return s;
-}
-
-std::string BigEndian(uint32_t n) {
-  return {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
-}
-
-std::string Frame(const std::string& id, const std::string& body) {
-  return id + BigEndian(uint32_t(body.size())) + std::string(2, '\0') + body;
-}
-
-// An ID3v2.3 tag with text frames and, sometimes, a picture of random bytes
-// behind a JPEG start.
-std::string Id3v2(std::mt19937& rng, const std::string& title, bool picture) {
-  std::string frames = Frame("TIT2", std::string(1, '\0') + title) +
-                       Frame("TPE1", std::string(1, '\0') + "Bench Artist") +
-                       Frame("TALB", std::string(1, '\0') + "Bench Album");
-  if (picture) {
-    std::string image = "\xFF\xD8\xFF\xE0";
-    image.resize(100000 + rng() % 500000);
-    for (size_t i = 4; i < image.size(); ++i) image[i] = char(rng());
-    frames += Frame("APIC", std::string(1, '\0') + "image/jpeg" + std::string(1, '\0') + '\x03' +
-                                std::string(1, '\0') + image);
-  }
-  frames += std::string(1024, '\0');  // padding, as taggers leave it
-  return "ID3\x03" + std::string(2, '\0') + SyncSafe(uint32_t(frames.size())) + frames;
-}
-
-std::string FrameHeader(std::mt19937& rng) {
-  static const unsigned char kBitrates[] = {0x90, 0xA0, 0xB0, 0xE0};  // 128, 160, 192, 320
-  return {char(0xFF), char(0xFB), char(kBitrates[rng() % 4]), char(rng() % 2 ? 0x40 : 0x00)};
-}
-
-std::string Id3v1(const std::string& title) {
-  std::string tag(128, '\0');
-  tag.replace(0, 3, "TAG");
-  tag.replace(3, title.size(), title);
-  tag.replace(33, 12, "Bench Artist");
-  tag.replace(63, 11, "Bench Album");
-  tag[127] = 17;
-  return tag;
-}
-
-int MakeTree(const fs::path& root, int count) {
-  std::mt19937 rng(20020619);
-  for (int i = 0; i < count; ++i) {
-    const int album = i / kFilesPerAlbum;
-    const fs::path dir = root / ("Artist " + std::to_string(album / kAlbumsPerArtist)) /
-                         ("Album " + std::to_string(album % kAlbumsPerArtist));
-    fs::create_directories(dir);
-    const std::string title = "Title " + std::to_string(i);
-    const fs::path file = dir / (std::to_string(i % kFilesPerAlbum + 1) + " - " + title + ".mp3");
-    std::string head;
-    if (int(rng() % 100) < kId3v2Percent) {
-      head = Id3v2(rng, title, int(rng() % 100) < kLargePicturePercent);
-    }
-    head += FrameHeader(rng);
-    const bool tagged = int(rng() % 100) < kId3v1Percent;
-    const int64_t size = kMinSize + int64_t(rng() % uint32_t(kMaxSize - kMinSize));
-    {
-      std::ofstream out(file, std::ios::binary);
-      out << head;
-    }
-    // Sparse between the header and the tag: realistic sizes, little disk.
-    fs::resize_file(file, uint64_t(size - (tagged ? 128 : 0)));
-    if (tagged) {
-      std::ofstream out(file, std::ios::binary | std::ios::app);
-      out << Id3v1(title);
-    }
-  }
-  return 0;
-}
 
 long MaxRssKb() {
   struct rusage usage {};
@@ -150,8 +65,7 @@ int Run(const fs::path& tree, const fs::path& work) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 3 && args[0] == "make-tree") return MakeTree(args[1], std::stoi(args[2]));
   if (args.size() == 3 && args[0] == "run") return Run(args[1], args[2]);
-  std::fprintf(stderr, "usage: generate_bench make-tree DIR COUNT | run TREE WORK\n");
+  std::fprintf(stderr, "usage: generate_bench run TREE WORK\n");
   return 2;
 }

@@ -19,11 +19,11 @@ if [ "$(id -u)" -ne 0 ] || ! [ -w /proc/sys/vm/drop_caches ]; then
   exit 0
 fi
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" >/dev/null
-cmake --build "$build" -j2 --target generate_bench generate_floor_bench quorbel zipdll >/dev/null
+cmake --build "$build" -j2 --target make_sample_tree generate_bench generate_floor_bench quorbel zipdll >/dev/null
 bin="$(cd "$build/bin" && pwd)"
 root="$(mktemp -d "${TMPDIR:-/tmp}/quorbel-cold-XXXXXX")"
 trap 'rm -rf "$root"' EXIT
-"$bin/generate_bench" make-tree "$root/tree" "$files"
+"$bin/make_sample_tree" albums "$root/tree" "$files" >/dev/null
 
 drop() { sync; echo 3 >/proc/sys/vm/drop_caches; }
 seconds() { awk '{ print $4 }' <<<"$1"; }

@@ -18,7 +18,7 @@ curve="${QUORBEL_CURVE-1 2 4 8 16 32 64}"
 skip() { echo "generate_slow: SKIPPED: $*"; exit 0; }
 
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" >/dev/null
-cmake --build "$build" -j2 --target generate_bench generate_floor_bench quorbel zipdll >/dev/null
+cmake --build "$build" -j2 --target make_sample_tree generate_bench generate_floor_bench quorbel zipdll >/dev/null
 cmake --build "$build" -j2 --target latencyfs >/dev/null 2>&1 ||
   skip "latencyfs cannot be built here (libfuse3-dev missing; scripts/setup.sh installs it)"
 [ -c /dev/fuse ] || skip "no /dev/fuse on this machine"
@@ -32,7 +32,7 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$mnt"
-"$bin/generate_bench" make-tree "$root/tree" "$files"
+"$bin/make_sample_tree" albums "$root/tree" "$files" >/dev/null
 "$bin/latencyfs" "$root/tree" "$mnt" --latency-us="$latency" 2>"$root/fuse.err" ||
   skip "FUSE cannot be mounted here: $(cat "$root/fuse.err")"
 

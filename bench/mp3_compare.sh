@@ -11,13 +11,13 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build/bench-linux}
 cmake -S "$ROOT" -B "$BUILD" >/dev/null
-cmake --build "$BUILD" --target mp3info_bench -j2 >/dev/null
+cmake --build "$BUILD" --target make_sample_tree mp3info_bench -j2 >/dev/null
 BENCH=$BUILD/bin/mp3info_bench
 command -v mp3info >/dev/null || { echo "mp3info is not installed"; exit 2; }
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-"$BENCH" streams "$WORK/s" >/dev/null
+"$BUILD/bin/make_sample_tree" streams "$WORK/s" >/dev/null
 cd "$WORK/s"
 "$BENCH" print *.mp3 | sort >"$WORK/ours"
 total=$(ls *.mp3 | wc -l)

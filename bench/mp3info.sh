@@ -13,7 +13,7 @@ BUILD=${1:-$ROOT/build/bench-linux}
 COUNT=${2:-20000}
 TREE=${3:-}
 cmake -S "$ROOT" -B "$BUILD" >/dev/null
-cmake --build "$BUILD" --target mp3info_bench -j2 >/dev/null
+cmake --build "$BUILD" --target make_sample_tree mp3info_bench -j2 >/dev/null
 BENCH=$BUILD/bin/mp3info_bench
 
 if [ -z "$TREE" ]; then
@@ -21,6 +21,6 @@ if [ -z "$TREE" ]; then
   trap 'rm -rf "$TREE"' EXIT
 fi
 if [ -z "$(ls -A "$TREE")" ]; then
-  "$BENCH" tree "$TREE" "$COUNT"
+  "$BUILD/bin/make_sample_tree" reader "$TREE" "$COUNT"
 fi
 "$BENCH" time "$TREE" 5

@@ -1,8 +1,30 @@
-#include "support/mp3_fixtures.h"
+#include "sample/mpeg_builder.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
-namespace quorbel::test {
+namespace quorbel::sample {
+
+namespace {
+
+constexpr uint8_t kFooterFlag = 0x10;
+constexpr size_t kId3v2IdSize = 3;  // "ID3", or "3DI" in the footer
+constexpr size_t kId3v2HeaderSize = 10;
+
+std::string Syncsafe(uint32_t n) {
+  std::string b;
+  for (int shift = 21; shift >= 0; shift -= 7) b += char((n >> shift) & 0x7F);
+  return b;
+}
+
+std::string BigEndian(uint32_t n, int bytes) {
+  std::string b;
+  for (int i = bytes - 1; i >= 0; --i) b += char((n >> (8 * i)) & 0xFF);
+  return b;
+}
+
+}  // namespace
 
 std::string HeaderBytes(const FrameHeader& h) {
   std::string b(4, '\0');
@@ -34,34 +56,16 @@ std::string Id3v1Bytes(const Id3v1& tag) {
   return b;
 }
 
-std::string Id3v2Bytes(const std::string& payload, bool footer) {
-  uint32_t size = uint32_t(payload.size());
-  std::string head = "ID3";
-  head += char(3);
-  head += char(0);
-  head += char(footer ? 0x10 : 0);
-  for (int shift = 21; shift >= 0; shift -= 7) head += char((size >> shift) & 0x7F);
-  std::string tag = head + payload;
-  if (footer) tag += "3DI" + head.substr(3);
-  return tag;
-}
-
-namespace {
-std::string Syncsafe(uint32_t n) {
-  std::string b;
-  for (int shift = 21; shift >= 0; shift -= 7) b += char((n >> shift) & 0x7F);
-  return b;
-}
-std::string BigEndian(uint32_t n, int bytes) {
-  std::string b;
-  for (int i = bytes - 1; i >= 0; --i) b += char((n >> (8 * i)) & 0xFF);
-  return b;
-}
-}  // namespace
-
 std::string Id3v2Tag(int major, const std::string& body, uint8_t flags) {
   return std::string("ID3") + char(major) + '\0' + char(flags) + Syncsafe(uint32_t(body.size())) +
          body;
+}
+
+// The footer repeats the header after "3DI" in place of "ID3".
+std::string Id3v2Bytes(const std::string& payload, bool footer) {
+  const std::string tag = Id3v2Tag(3, payload, footer ? kFooterFlag : 0);
+  if (!footer) return tag;
+  return tag + "3DI" + tag.substr(kId3v2IdSize, kId3v2HeaderSize - kId3v2IdSize);
 }
 
 std::string Id3v2Frame(int major, const std::string& id, const std::string& data,
@@ -120,4 +124,19 @@ std::string Frames(const FrameHeader& header, int count) {
   return frames;
 }
 
-}  // namespace quorbel::test
+bool WriteSparseFile(const std::string& path, const std::string& head, const std::string& tail,
+                     int64_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(head.data(), 1, head.size(), file) == head.size();
+  ok = std::fclose(file) == 0 && ok;
+  std::error_code error;
+  std::filesystem::resize_file(path, uint64_t(size - int64_t(tail.size())), error);
+  if (!ok || error) return false;
+  file = std::fopen(path.c_str(), "ab");
+  if (file == nullptr) return false;
+  ok = std::fwrite(tail.data(), 1, tail.size(), file) == tail.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace quorbel::sample

@@ -1,0 +1,35 @@
+// Music trees made of sample MPEG files, one kind for each use: the demo's
+// small tree, the album tree of the generation benchmarks, the reader
+// benchmark's mixed tree and a stream of every header kind. Files are
+// sparse between their head and their tag; a tree is the same, byte for
+// byte, on every run (the random choices come from fixed seeds).
+#pragma once
+
+#include <string>
+
+namespace quorbel::sample {
+
+// Nine songs in nested folders, of several bitrates, sample rates and
+// channel modes, most with an ID3v1 tag, some behind an ID3v2 tag, a few
+// names and a folder with double blanks; and a picture that no list
+// shows. False when a file cannot be written.
+bool MakeDemoTree(const std::string& dir);
+
+// `count` songs of 2 to 10 MB, twenty to an "Artist N/Album M" folder: 80%
+// with an ID3v1 tag, 40% behind an ID3v2 tag with text frames, a tenth of
+// those with a large cover picture.
+bool MakeAlbumTree(const std::string& dir, int count);
+
+// `count` files of 2 to 8 MB, two hundred to a folder, with random valid
+// headers of every version and layer: 80% with an ID3v1 tag, 40% behind an
+// ID3v2 tag of UTF-16 texts, 15% of those with a large picture of random
+// bytes (false syncs included).
+bool MakeReaderTree(const std::string& dir, int count);
+
+// One decodable stream of twenty frames for every valid version, layer,
+// bitrate, sample rate and channel mode; a third behind an ID3v2 tag, half
+// with an ID3v1 tag. Gives the number of files, or -1 when one cannot be
+// written.
+int MakeStreams(const std::string& dir);
+
+}  // namespace quorbel::sample
