@@ -80,13 +80,11 @@ TEST(WriteHostBufferTest, AZeroByteInTheTextDoesNotEndTheReply) {
 
 TEST_F(CommandEntryTest, NestedUnloadIsDeferredUntilTheCommandReturns) {
   // The host unloads from inside the message pumping of a running command.
-  struct Pump : EnvWrapper {
-    using EnvWrapper::EnvWrapper;
-    int unloads = 0;
-    void PumpMessages() override {
-      if (ZOQ_Quorbel != nullptr && unloads++ == 0) UnloadDll(1);
-    }
-  } pump(Env::Default());
+  HookEnv pump;
+  pump.on_pump = [&pump] {
+    pump.on_pump = nullptr;
+    UnloadDll(1);
+  };
   SetEnvForTesting(&pump);
   // Status "Files" pumps inside its work, then reads nothing more.
   std::string line = Call(ZOQ_Status, "Files");

@@ -94,27 +94,21 @@ TEST(NestedConfigTest, SetIniFileInsideAPumpTakesEffectAfterTheOuterCommand) {
   TempDir dir;
   std::string path = dir / "nested.ini";
   WriteFile(path, "[listmake]\r\nnick=Nested\r\n");
-  struct Pump : EnvWrapper {
-    using EnvWrapper::EnvWrapper;
-    std::string path, reply, nick_seen;
-    bool armed = false;
-    void PumpMessages() override {
-      if (!armed) return;
-      armed = false;  // once: the nested command pumps too
-      reply = Call(ZOQ_SetIniFile, path);
-      nick_seen = ZOQ_Quorbel->fnick;
-    }
-  } pump(Env::Default());
-  pump.path = path;
+  HookEnv pump;
   SetEnvForTesting(&pump);
   LOADINFO info{};
   LoadDll(&info);
-  pump.armed = true;
+  std::string reply, nick_seen;
+  pump.on_pump = [&] {
+    pump.on_pump = nullptr;  // once
+    reply = Call(ZOQ_SetIniFile, path);
+    nick_seen = ZOQ_Quorbel->fnick;
+  };
   std::string outer = Call(ZOQ_Status, "Files");  // pumps inside its work
   SetEnvForTesting(nullptr);
   EXPECT_EQ(outer, "201 OK-DATA __ZOQ_Status__ 0");
-  EXPECT_EQ(pump.reply, "200 OK __ZOQ_SetIniFile__");
-  EXPECT_EQ(pump.nick_seen, "");  // not yet while the outer command ran
+  EXPECT_EQ(reply, "200 OK __ZOQ_SetIniFile__");
+  EXPECT_EQ(nick_seen, "");  // not yet while the outer command ran
   EXPECT_EQ(ZOQ_Quorbel->fnick, "Nested");
   EXPECT_TRUE(ZOQ_Quorbel->fread);
   UnloadDll(0);

@@ -6,8 +6,6 @@
 namespace quorbel::test {
 namespace {
 
-std::string Nbsp(size_t n) { return std::string(n, char(0xA0)); }
-
 TEST(BadNameTest, OnlyTwoSpacesInARowMakeANameBad) {
   struct Case {
     std::string line;

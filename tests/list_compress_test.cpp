@@ -40,15 +40,12 @@ class TestLibrary : public DynamicLibrary {
   std::map<std::string, void*> table_;
 };
 
-class ZipTestEnv : public EnvWrapper {
+class ZipTestEnv : public HookEnv {
  public:
-  ZipTestEnv() : EnvWrapper(Env::Default()) {}
-
   std::vector<std::string> loaded;          // every name LoadLibrary was asked for
   bool fail_loads = false;
   std::map<std::string, void*> symbols;     // replaced (null: hidden) engine symbols
   bool fake_engine = false;                 // symbols only, no real library
-  std::function<void()> on_pump;            // runs once per pump, never nested
   bool fail_file_tests = false;
 
   std::unique_ptr<DynamicLibrary> LoadLibrary(const std::string& name) override {
@@ -59,20 +56,10 @@ class ZipTestEnv : public EnvWrapper {
     if (!real || symbols.empty()) return real;
     return std::make_unique<TestLibrary>(std::move(real), symbols);
   }
-  void PumpMessages() override {
-    EnvWrapper::PumpMessages();
-    if (!on_pump || pumping_) return;
-    pumping_ = true;
-    on_pump();
-    pumping_ = false;
-  }
   bool FileExists(const std::string& path) override {
     if (fail_file_tests) throw EInOutError("disk gone");
     return EnvWrapper::FileExists(path);
   }
-
- private:
-  bool pumping_ = false;
 };
 
 // A list-file-like text with the single-byte NBSP and SEP in it.

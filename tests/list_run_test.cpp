@@ -15,9 +15,6 @@ namespace {
 
 const std::string kOk = "200 OK __ZOQ_StartGenerate__";
 const std::string kStopped = "511 Operation is terminated __ZOQ_StartGenerate__";
-const std::string kNb(1, char(0xA0));
-
-std::string Nbsp(size_t n) { return std::string(n, char(0xA0)); }
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
@@ -533,7 +530,7 @@ TEST_F(GenerateTest, UnusualNamesGiveCodedRepliesAndIntactLines) {
   ASSERT_EQ(Generate(), kOk);
   const std::vector<std::string> lines = ReadLines(ListFile());
   EXPECT_TRUE(Contains(lines, "!Bob " + long_name + " ::INFO:: 0.0MB"));
-  EXPECT_TRUE(Contains(lines, "!Bob n" + kNb + "b.mp3" + Nbsp(63) + " ::INFO:: 0.0MB"));
+  EXPECT_TRUE(Contains(lines, "!Bob n" + Nbsp(1) + "b.mp3" + Nbsp(63) + " ::INFO:: 0.0MB"));
   EXPECT_TRUE(Contains(lines, "End of List - Total 3 filez"));
   EXPECT_EQ(Call(ZOQ_BadListCount), "201 OK-DATA __ZOQ_BadListCount__ -1");
 }

@@ -6,7 +6,7 @@
 namespace quorbel::test {
 
 namespace {
-const std::string N(1, kNbsp);
+const std::string N = Nbsp(1);
 
 struct SqueezeCase {
   const char* why;
@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
         SqueezeCase{"space then two NBSPs", " " + N + N, " " + N + N},
         // The run-ender is copied unexamined, so the space after it starts a new run.
         SqueezeCase{"ender then run", "a  " + N + "   b", "a " + N + " b"},
-        SqueezeCase{"padded list line", "x.mp3" + std::string(12, kNbsp) + "3.1 MB",
+        SqueezeCase{"padded list line", "x.mp3" + Nbsp(12) + "3.1 MB",
                     "x.mp3" + N + "3.1 MB"},
         SqueezeCase{"high bytes untouched", "\xE9\xE9  \xFF\xFF", "\xE9\xE9 \xFF\xFF"},
         SqueezeCase{"embedded zero kept", std::string("a\0\0  b", 6), std::string("a\0\0 b", 5)}));

@@ -4,7 +4,6 @@
 // behave the same on both builds; a few run on the real file system.
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <map>
 
 #include "quorbel_form.h"
@@ -40,13 +39,12 @@ class VectorListing : public DirListing {
 };
 
 // Serves directory listings from a map; everything else is the real system.
-struct FakeTree : EnvWrapper {
-  using EnvWrapper::EnvWrapper;
+// The pump hook runs only while a counting is in progress.
+struct FakeTree : HookEnv {
+  using HookEnv::HookEnv;
   std::map<std::string, std::vector<DirEntry>> dirs;
   std::map<std::string, std::string> identities;
   std::vector<std::string> listed, status_at_listing;
-  std::function<void()> on_pump;  // runs nested inside the walk's pumping
-  bool pumping = false;
 
   std::unique_ptr<DirListing> ListDirectory(const std::string& d) override {
     listed.push_back(d);
@@ -59,11 +57,7 @@ struct FakeTree : EnvWrapper {
     return it == identities.end() ? std::string() : it->second;
   }
   void PumpMessages() override {
-    if (on_pump && !pumping && ZOQ_Quorbel != nullptr && ZOQ_Quorbel->finprogress) {
-      pumping = true;
-      on_pump();
-      pumping = false;
-    }
+    if (ZOQ_Quorbel != nullptr && ZOQ_Quorbel->finprogress) HookEnv::PumpMessages();
   }
 };
 

@@ -12,14 +12,13 @@ const std::string kTag = "__ZOQ_StartUpdateChart__";
 const std::string kOk = "200 OK " + kTag;
 const std::string kNoDownloader =
     "515 Error: You have no downloader since the last update. Sorry. " + kTag;
-const char kNbsp = '\xA0';
 
 // A chart line as it should be: the rank, count and name between their
 // colour codes, then NBSPs up to 164 bytes.
 std::string ChartLine(int rank, const std::string& count, const std::string& name) {
   std::string line = "\x03" "0,1 " + std::to_string(rank) + " \t \x03" "0,14 " + count +
                      " \t \x03" "0,15 " + name + " \x03" "15,15 ";
-  if (line.size() < 164) line += std::string(164 - line.size(), kNbsp);
+  if (line.size() < 164) line += Nbsp(164 - line.size());
   return line;
 }
 
@@ -27,19 +26,6 @@ struct Row {
   int rank;
   std::string count;
   std::string name;
-};
-
-// Counts the pumps and refuses to open chosen files.
-class ChartEnv : public EnvWrapper {
- public:
-  ChartEnv() : EnvWrapper(Env::Default()) {}
-  void PumpMessages() override { ++pumps; }
-  std::FILE* OpenFile(const std::string& path, const char* mode) override {
-    if (path == refuse_open) return nullptr;
-    return EnvWrapper::OpenFile(path, mode);
-  }
-  int pumps = 0;
-  std::string refuse_open;
 };
 
 class ChartTest : public EngineTest {
@@ -74,7 +60,7 @@ class ChartTest : public EngineTest {
     return lines;
   }
 
-  ChartEnv env_;
+  HookEnv env_;
   TempDir dir_;
 };
 
@@ -103,7 +89,7 @@ TEST_F(ChartTest, LineBytes) {
       "\x03\x30\x2C\x31\x20" "1" "\x20\x09\x20\x03\x30\x2C\x31\x34\x20" "10"
       "\x20\x09\x20\x03\x30\x2C\x31\x35\x20" "a.mp3" "\x20\x03\x31\x35\x2C\x31\x35\x20";
   ASSERT_EQ(head.size(), 39u);
-  EXPECT_EQ(ReadFile(ChartPath()), head + std::string(125, kNbsp) + "\r\n");
+  EXPECT_EQ(ReadFile(ChartPath()), head + Nbsp(125) + "\r\n");
 }
 
 struct BoundCase {
@@ -247,9 +233,9 @@ TEST_F(ChartTest, FilesThatCannotBeOpenedAreNotFound) {
   Configure();
   WriteHits(kHits);
   const std::string not_found = "506 File or directory not found " + kTag;
-  env_.refuse_open = HitPath();
+  env_.refuse_open = RefuseOpensOf(HitPath());
   EXPECT_EQ(Call(ZOQ_StartUpdateChart), not_found);
-  env_.refuse_open = ChartPath();
+  env_.refuse_open = RefuseOpensOf(ChartPath());
   EXPECT_EQ(Call(ZOQ_StartUpdateChart), not_found);
   EXPECT_FALSE(Exists(ChartPath()));
   EXPECT_FALSE(engine().finprogress);

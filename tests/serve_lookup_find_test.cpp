@@ -1,6 +1,5 @@
 // Find answering: wildcard matching over the list's file lines, sorted
 // entries, and the reply split over the data and the parameter buffer.
-#include <functional>
 #include <vector>
 
 #include "support/test_support.h"
@@ -10,28 +9,10 @@ namespace quorbel::test {
 namespace {
 
 const std::string S(1, '\xFF');
-const std::string N(1, '\xA0');
+const std::string N = Nbsp(1);
 const std::string kTag = "__ZOQ_At_Find__";
 const std::string kNothing = "516 Nothing found __ZOQ_At_Find__";
 const std::string kUntouched = "untouched";
-
-// The Env the engine is built with: counts the pumps, runs a nested
-// command from inside them, fails to open chosen files.
-class FindEnv : public EnvWrapper {
- public:
-  FindEnv() : EnvWrapper(Env::Default()) {}
-  void PumpMessages() override {
-    ++pumps;
-    if (on_pump) on_pump();
-  }
-  std::FILE* OpenFile(const std::string& path, const char* mode) override {
-    if (path == refuse_open) return nullptr;
-    return EnvWrapper::OpenFile(path, mode);
-  }
-  int pumps = 0;
-  std::function<void()> on_pump;
-  std::string refuse_open;
-};
 
 struct FindReply {
   std::string data;
@@ -78,7 +59,7 @@ class AtFindTest : public ::testing::Test {
     return reply;
   }
 
-  FindEnv env_;
+  HookEnv env_;
   LOADINFO load_info_{};
   TempDir dir_;
 };
@@ -166,7 +147,7 @@ TEST_F(AtFindTest, FixedAnswers) {
   EXPECT_EQ(missing.second, kUntouched);
   WriteList({});
   EXPECT_EQ(Find("x").data, kNothing);
-  env_.refuse_open = ListPath();
+  env_.refuse_open = RefuseOpensOf(ListPath());
   EXPECT_EQ(Find("x").data, "506 File or directory not found " + kTag + " fileassign");
 }
 

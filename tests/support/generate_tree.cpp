@@ -1,26 +1,12 @@
 #include "support/generate_tree.h"
 
-#include <cerrno>
-
 #include "support/mp3_fixtures.h"
 
 namespace quorbel::test {
 
-RunEnv::RunEnv(Env* target) : EnvWrapper(target) {
+RunEnv::RunEnv(Env* target) : HookEnv(target) {
   now.year = 2002, now.month = 6, now.day = 19;
   now.hour = 9, now.minute = 5, now.second = 3, now.weekday = 3;
-}
-
-void RunEnv::PumpMessages() {
-  EnvWrapper::PumpMessages();
-  if (!on_pump || pumping_) return;
-  struct Guard {  // a hook may throw
-    bool& flag;
-    ~Guard() { flag = false; }
-  } guard{pumping_};
-  pumping_ = true;
-  const auto hook = on_pump;  // a hook may clear itself while it runs
-  hook();
 }
 
 bool RunEnv::ReplaceFile(const std::string& from, const std::string& to) {
@@ -36,17 +22,6 @@ int64_t RunEnv::FileSize(const std::string& path) {
     if (auto size = on_file_size(path)) return *size;
   }
   return EnvWrapper::FileSize(path);
-}
-
-std::FILE* RunEnv::OpenFile(const std::string& path, const char* mode) {
-  if (refuse_open && refuse_open(path, mode)) {
-    errno = EACCES;
-    return nullptr;
-  }
-  if (on_open) {
-    if (std::FILE* file = on_open(path, mode)) return file;
-  }
-  return EnvWrapper::OpenFile(path, mode);
 }
 
 std::unique_ptr<RandomAccessFile> RunEnv::OpenRegularFile(const std::string& path, int64_t* size) {

@@ -13,35 +13,23 @@
 namespace quorbel::test {
 
 // The default Env with a fixed clock and optional hooks.
-class RunEnv : public EnvWrapper {
+class RunEnv : public HookEnv {
  public:
   explicit RunEnv(Env* target);
 
   LocalTime now;  // Wednesday 19 June 2002, 9:05:03
-  // Runs inside the library's message pumping; never re-entered by the
-  // pumping of the commands it calls.
-  std::function<void()> on_pump;
   // Answers instead of the system when set and returning a value.
   std::function<std::optional<bool>(const std::string& from, const std::string& to)> on_replace;
   std::function<std::optional<int64_t>(const std::string& path)> on_file_size;
-  // Opens instead of the system when set and returning a file.
-  std::function<std::FILE*(const std::string& path, const char* mode)> on_open;
   // Runs before a media file is measured or opened, on whichever thread
   // reads it; false refuses the open (a file locked by another program).
   // Set it before the run: reader threads call it concurrently.
   std::function<bool(const std::string& path)> before_read;
-  // Refuses the open (as a folder without write rights does) when set and true.
-  std::function<bool(const std::string& path, const char* mode)> refuse_open;
 
   LocalTime Now() override { return now; }
-  void PumpMessages() override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   int64_t FileSize(const std::string& path) override;
-  std::FILE* OpenFile(const std::string& path, const char* mode) override;
   std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& path, int64_t* size) override;
-
- private:
-  bool pumping_ = false;
 };
 
 struct IniSettings {

@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,30 @@ void EngineTest::SetUp() {
 }
 
 void EngineTest::TearDown() { UnloadDll(0); }
+
+void HookEnv::PumpMessages() {
+  ++pumps;
+  EnvWrapper::PumpMessages();
+  if (!on_pump || pumping_) return;
+  struct Guard {  // a hook may throw
+    bool& flag;
+    ~Guard() { flag = false; }
+  } guard{pumping_};
+  pumping_ = true;
+  const auto hook = on_pump;  // a hook may clear itself while it runs
+  hook();
+}
+
+std::FILE* HookEnv::OpenFile(const std::string& path, const char* mode) {
+  if (refuse_open && refuse_open(path, mode)) {
+    errno = EACCES;
+    return nullptr;
+  }
+  if (on_open) {
+    if (std::FILE* file = on_open(path, mode)) return file;
+  }
+  return EnvWrapper::OpenFile(path, mode);
+}
 
 TempDir::TempDir() {
   static std::atomic<int> counter{0};

@@ -1,13 +1,16 @@
 // Helpers shared by the tests: calling the exported commands as the host
-// does, a fresh engine per test, scratch folders, and small file utilities.
+// does, a fresh engine per test, a hook into the message pump, scratch
+// folders, and small file utilities.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "engine_text.h"
 #include "quorbel_api.h"
 #include "quorbel_oob.h"
 
@@ -36,6 +39,36 @@ class EngineTest : public ::testing::Test {
   TZOQ_Quorbel& engine() { return *ZOQ_Quorbel; }
   LOADINFO load_info_{};
 };
+
+// An Env with the hooks most tests need: one inside the library's message
+// pumping, a count of the pumps, and opens that fail or that the test
+// answers. The pump hook is never nested in itself (the commands it calls
+// pump too); it may throw, and it may clear or replace itself as it runs.
+class HookEnv : public EnvWrapper {
+ public:
+  explicit HookEnv(Env* target = Env::Default()) : EnvWrapper(target) {}
+  void PumpMessages() override;
+  std::FILE* OpenFile(const std::string& path, const char* mode) override;
+
+  std::function<void()> on_pump;
+  int pumps = 0;
+  // Refuses the open (as a folder without write rights does) when set and true.
+  std::function<bool(const std::string& path, const char* mode)> refuse_open;
+  // Opens instead of the system when set and returning a file.
+  std::function<std::FILE*(const std::string& path, const char* mode)> on_open;
+
+ private:
+  bool pumping_ = false;
+};
+
+// A refuse_open hook that refuses every open of `path`.
+inline auto RefuseOpensOf(const std::string& path) {
+  return [path](const std::string& opened, const char*) { return opened == path; };
+}
+
+// `n` NBSP bytes, as the list pads its lines and the bad-file list marks
+// double blanks.
+inline std::string Nbsp(size_t n) { return std::string(n, kNbsp); }
 
 // A scratch folder removed with everything in it at the end of the test.
 class TempDir {
