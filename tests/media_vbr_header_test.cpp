@@ -13,16 +13,6 @@ constexpr int kLayer3 = 1, kLayer2 = 2;
 constexpr int kStereo = 0, kJoint = 1, kSingle = 3;
 constexpr uint32_t kFramesFlag = 1;
 
-FrameHeader Header(int version, int layer, int bitrate_index, int sample_rate_index, int mode) {
-  FrameHeader h;
-  h.version_code = version;
-  h.layer_code = layer;
-  h.bitrate_index = bitrate_index;
-  h.sample_rate_index = sample_rate_index;
-  h.channel_mode = mode;
-  return h;
-}
-
 std::string BigEndian32(uint32_t n) {
   return {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
 }
@@ -67,11 +57,11 @@ class FrameCountTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(FrameCountTest, CountedFramesGiveTheTime) {
-  const FrameHeader joint128 = Header(kMpeg1, kLayer3, 9, 0, kJoint);  // 44100 Hz
-  const FrameHeader mono128 = Header(kMpeg1, kLayer3, 9, 0, kSingle);
-  const FrameHeader mpeg2 = Header(kMpeg2, kLayer3, 8, 0, kJoint);      // 22050 Hz
-  const FrameHeader mpeg25mono = Header(kMpeg25, kLayer3, 8, 0, kSingle);  // 11025 Hz
-  const FrameHeader stereo48 = Header(kMpeg1, kLayer3, 3, 0, kStereo);
+  const FrameHeader joint128 = HeaderOf(kMpeg1, kLayer3, 9, 0, kJoint);  // 44100 Hz
+  const FrameHeader mono128 = HeaderOf(kMpeg1, kLayer3, 9, 0, kSingle);
+  const FrameHeader mpeg2 = HeaderOf(kMpeg2, kLayer3, 8, 0, kJoint);      // 22050 Hz
+  const FrameHeader mpeg25mono = HeaderOf(kMpeg25, kLayer3, 8, 0, kSingle);  // 11025 Hz
+  const FrameHeader stereo48 = HeaderOf(kMpeg1, kLayer3, 3, 0, kStereo);
   struct Case {
     const char* what;
     std::string frame;
@@ -102,9 +92,9 @@ TEST_F(FrameCountTest, CountedFramesGiveTheTime) {
 
 TEST_F(FrameCountTest, UnusableHeadersLeaveTheSizeFormulas) {
   // 400000 bytes at 128 kbit/s: 25 s; a count of 1000 would give 26 s.
-  const FrameHeader joint128 = Header(kMpeg1, kLayer3, 9, 0, kJoint);
-  const FrameHeader mono128 = Header(kMpeg1, kLayer3, 9, 0, kSingle);
-  const FrameHeader layer2 = Header(kMpeg1, kLayer2, 8, 0, kJoint);  // 128 kbit/s too
+  const FrameHeader joint128 = HeaderOf(kMpeg1, kLayer3, 9, 0, kJoint);
+  const FrameHeader mono128 = HeaderOf(kMpeg1, kLayer3, 9, 0, kSingle);
+  const FrameHeader layer2 = HeaderOf(kMpeg1, kLayer2, 8, 0, kJoint);  // 128 kbit/s too
   struct Case {
     const char* what;
     std::string frame;
@@ -135,7 +125,7 @@ TEST_F(FrameCountTest, CountsAreBelievedUpToFourTimesWhatTheFileHolds) {
   // The smallest MPEG 1 Layer III frame at 44100 Hz (32 kbit/s) has 104
   // bytes: 26000 audio bytes hold at most 250 of them; four times that is
   // believed, one frame more is not.
-  const FrameHeader joint128 = Header(kMpeg1, kLayer3, 9, 0, kJoint);
+  const FrameHeader joint128 = HeaderOf(kMpeg1, kLayer3, 9, 0, kJoint);
   Read(FirstFrame(joint128, "Xing", 36, 1000), 26000);
   EXPECT_EQ(mp3_.Info.Length, 26);
   EXPECT_TRUE(mp3_.Info.VariableBitrate);
@@ -159,11 +149,11 @@ TEST_F(FrameCountTest, SizeFormulasCountTheAudioBehindALeadingTag) {
     int32_t length;
   } cases[] = {
       // 192000 audio bytes at 128 kbit/s: 12 s, whatever the tag's size.
-      {"no tag", 0, false, Header(kMpeg1, kLayer3, 9, 0, kJoint), 192000, false, 12},
-      {"350 KB picture", 350000, false, Header(kMpeg1, kLayer3, 9, 0, kJoint), 192000, false, 12},
-      {"tag with footer", 5000, true, Header(kMpeg1, kLayer3, 9, 0, kJoint), 192000, false, 12},
+      {"no tag", 0, false, HeaderOf(kMpeg1, kLayer3, 9, 0, kJoint), 192000, false, 12},
+      {"350 KB picture", 350000, false, HeaderOf(kMpeg1, kLayer3, 9, 0, kJoint), 192000, false, 12},
+      {"tag with footer", 5000, true, HeaderOf(kMpeg1, kLayer3, 9, 0, kJoint), 192000, false, 12},
       // The 48 kbit/s estimate: 1587624 / 15876.24752 + 10.
-      {"estimate", 350000, false, Header(kMpeg1, kLayer3, 3, 0, kJoint), 1587624, true, 109},
+      {"estimate", 350000, false, HeaderOf(kMpeg1, kLayer3, 3, 0, kJoint), 1587624, true, 109},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -177,7 +167,7 @@ TEST_F(FrameCountTest, SizeFormulasCountTheAudioBehindALeadingTag) {
 
 TEST_F(FrameCountTest, OneOpenPathAgrees) {
   const std::string tag = Id3v2Bytes(std::string(70000, 'p'));
-  std::string content = tag + FirstFrame(Header(kMpeg1, kLayer3, 9, 0, kJoint), "Xing", 36, 1000);
+  std::string content = tag + FirstFrame(HeaderOf(kMpeg1, kLayer3, 9, 0, kJoint), "Xing", 36, 1000);
   content.resize(content.size() + 300000, '\0');
   WriteFile(path_, content);
   ASSERT_TRUE(mp3_.SetFileNameAndRead(path_));

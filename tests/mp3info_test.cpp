@@ -30,17 +30,6 @@ class Mp3InfoTest : public ::testing::Test {
   TMP3Information mp3_;
 };
 
-FrameHeader Header(int version_code, int layer_code, int bitrate_index,
-                   int sample_rate_index = 0, int channel_mode = 1) {
-  FrameHeader h;
-  h.version_code = version_code;
-  h.layer_code = layer_code;
-  h.bitrate_index = bitrate_index;
-  h.sample_rate_index = sample_rate_index;
-  h.channel_mode = channel_mode;
-  return h;
-}
-
 constexpr int kMpeg25 = 0, kReservedVersion = 1, kMpeg2 = 2, kMpeg1 = 3;
 constexpr int kReservedLayer = 0, kLayer3 = 1, kLayer2 = 2, kLayer1 = 3;
 constexpr int kStereo = 0, kJoint = 1, kDual = 2, kSingle = 3;
@@ -67,7 +56,7 @@ TEST_F(Mp3InfoTest, BitrateRowsByVersionAndLayer) {
     for (int index = 0; index <= 15; ++index) {
       SCOPED_TRACE(testing::Message() << "version " << row.version << " layer " << row.layer
                                       << " index " << index);
-      ASSERT_TRUE(Read(1000, Header(row.version, row.layer, index)));
+      ASSERT_TRUE(Read(1000, HeaderOf(row.version, row.layer, index)));
       int expected = index == 0 ? 0 : index == 15 ? -1 : row.rates[size_t(index - 1)];
       EXPECT_EQ(mp3_.Info.Bitrate, expected);
       EXPECT_EQ(mp3_.BitrateIndex, index);
@@ -88,7 +77,7 @@ TEST_F(Mp3InfoTest, SampleRatesByVersion) {
   for (const Case& c : cases) {
     for (int index = 0; index < 4; ++index) {
       SCOPED_TRACE(testing::Message() << "version " << c.version << " index " << index);
-      ASSERT_TRUE(Read(1000, Header(c.version, kLayer3, 9, index)));
+      ASSERT_TRUE(Read(1000, HeaderOf(c.version, kLayer3, 9, index)));
       EXPECT_EQ(mp3_.Info.SampleRate, c.rates[index]);
       EXPECT_EQ(mp3_.Info.VersionNumber, c.number);
       EXPECT_EQ(mp3_.Info.Valid, index != 3);
@@ -101,7 +90,7 @@ TEST_F(Mp3InfoTest, ReservedVersionOrLayerLeavesRatesZeroAndIsInvalid) {
                                 {kReservedVersion, kReservedLayer}}) {
     SCOPED_TRACE(testing::Message() << version << "/" << layer);
     // Result true: a header was found; only Valid says it is unusable.
-    EXPECT_TRUE(Read(1000, Header(version, layer, 15, 1)));
+    EXPECT_TRUE(Read(1000, HeaderOf(version, layer, 15, 1)));
     EXPECT_EQ(mp3_.Info.Bitrate, 0);
     EXPECT_EQ(mp3_.Info.SampleRate, 0);
     EXPECT_FALSE(mp3_.Info.Valid);
@@ -136,7 +125,7 @@ TEST_F(Mp3InfoTest, CodedTextsAndFlags) {
   int bit = 0;  // the single-bit fields alternate from case to case
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mode_text + std::string(" ") + c.layer_text);
-    FrameHeader h = Header(c.version, c.layer, 1, 0, c.mode);
+    FrameHeader h = HeaderOf(c.version, c.layer, 1, 0, c.mode);
     h.mode_extension = c.extension_code;
     h.emphasis = c.emphasis_code;
     h.protection_bit = h.original_bit = bit;
@@ -168,16 +157,16 @@ TEST_F(Mp3InfoTest, PlayingTime) {
     bool variable;
     int32_t length;
   } cases[] = {
-      {"48k joint stereo: estimate", Header(kMpeg1, kLayer3, 3, 0, kJoint), 1587624, true, 109},
-      {"48k stereo: estimate", Header(kMpeg1, kLayer3, 3, 0, kStereo), 1587624, true, 109},
-      {"48k single channel", Header(kMpeg1, kLayer3, 3, 0, kSingle), 1587624, false, 264},
-      {"48k dual channel", Header(kMpeg1, kLayer3, 3, 0, kDual), 1587624, false, 264},
-      {"48k MPEG 1 Layer II", Header(kMpeg1, kLayer2, 2, 0, kJoint), 1587624, false, 264},
-      {"48k MPEG 2 Layer III", Header(kMpeg2, kLayer3, 6, 0, kJoint), 1587624, false, 264},
-      {"128k", Header(kMpeg1, kLayer3, 9), 4000000, false, 250},
-      {"free bitrate", Header(kMpeg1, kLayer3, 0), 4000000, false, 0},
-      {"bad bitrate", Header(kMpeg1, kLayer3, 15), 4000000, false, 0},
-      {"under a second", Header(kMpeg1, kLayer3, 9), 15999, false, 0},
+      {"48k joint stereo: estimate", HeaderOf(kMpeg1, kLayer3, 3, 0, kJoint), 1587624, true, 109},
+      {"48k stereo: estimate", HeaderOf(kMpeg1, kLayer3, 3, 0, kStereo), 1587624, true, 109},
+      {"48k single channel", HeaderOf(kMpeg1, kLayer3, 3, 0, kSingle), 1587624, false, 264},
+      {"48k dual channel", HeaderOf(kMpeg1, kLayer3, 3, 0, kDual), 1587624, false, 264},
+      {"48k MPEG 1 Layer II", HeaderOf(kMpeg1, kLayer2, 2, 0, kJoint), 1587624, false, 264},
+      {"48k MPEG 2 Layer III", HeaderOf(kMpeg2, kLayer3, 6, 0, kJoint), 1587624, false, 264},
+      {"128k", HeaderOf(kMpeg1, kLayer3, 9), 4000000, false, 250},
+      {"free bitrate", HeaderOf(kMpeg1, kLayer3, 0), 4000000, false, 0},
+      {"bad bitrate", HeaderOf(kMpeg1, kLayer3, 15), 4000000, false, 0},
+      {"under a second", HeaderOf(kMpeg1, kLayer3, 9), 15999, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -220,7 +209,7 @@ TEST_F(Mp3InfoTest, SizesOfTwoGibibytesAndMoreAreNotWrapped) {
 TEST_F(Mp3InfoTest, HeaderIsFoundAtAnyPosition) {
   // Around the edges of the blocks the file is read in, and at the last
   // position where four bytes remain.
-  FrameHeader h = Header(kMpeg1, kLayer2, 10);  // 192 kbit/s
+  FrameHeader h = HeaderOf(kMpeg1, kLayer2, 10);  // 192 kbit/s
   for (int64_t at : {1, 1019, 1020, 1021, 1022, 1023, 1024, 1025, 66555, 66556, 66557, 66558,
                      66559, 66560, 66561, 140000}) {
     SCOPED_TRACE(at);
@@ -284,7 +273,7 @@ TEST_F(Mp3InfoTest, LeadingId3v2TagIsSkipped) {
   std::string text_frame = std::string("TIT2\0\0\0\x09\0\0\x01\xFF\xFE", 13) + "T\0i\0t\0";
   std::string picture(300000, '\0');
   for (size_t i = 0; i + 1 < picture.size(); i += 7) picture[i] = '\xFF', picture[i + 1] = '\xF1';
-  FrameHeader h = Header(kMpeg2, kLayer3, 8, 1, kSingle);  // 64 kbit/s, 24000 Hz
+  FrameHeader h = HeaderOf(kMpeg2, kLayer3, 8, 1, kSingle);  // 64 kbit/s, 24000 Hz
   struct Case {
     const char* what;
     std::string payload;
@@ -320,13 +309,13 @@ TEST_F(Mp3InfoTest, MalformedId3v2HeaderIsSearchedAsOtherData) {
                                   std::string("ID3\x03\xFF\x00\x00\x00\x00\x05", 10),
                                   std::string("ID3\x03\x00", 5)}) {
     SCOPED_TRACE(head.size());
-    ASSERT_TRUE(Read(5000, Header(kMpeg1, kLayer3, 1), std::nullopt, head));
+    ASSERT_TRUE(Read(5000, HeaderOf(kMpeg1, kLayer3, 1), std::nullopt, head));
     EXPECT_TRUE(mp3_.Info.Valid);
     EXPECT_EQ(mp3_.Info.Bitrate, 32);
   }
   // A version byte FF followed by E2 syncs inside the would-be tag header.
   std::string head("ID3\xFF\xE2\x0C\x00\x00\x00\x05", 10);
-  ASSERT_TRUE(Read(5000, Header(kMpeg1, kLayer3, 1), std::nullopt, head));
+  ASSERT_TRUE(Read(5000, HeaderOf(kMpeg1, kLayer3, 1), std::nullopt, head));
   EXPECT_EQ(mp3_.Info.Version, "MPEG Version 2.5");
   EXPECT_EQ(mp3_.SampleRateIndex, 3);
   EXPECT_FALSE(mp3_.Info.Valid);
@@ -403,7 +392,7 @@ TEST_F(Mp3InfoTest, MissingTagLeavesTheFieldsAndClearsPresent) {
 // ---- options and reuse -----------------------------------------------------
 
 TEST_F(Mp3InfoTest, WithoutHeaderReadingTheTagDecides) {
-  ASSERT_TRUE(Read(1000, Header(kMpeg1, kLayer3, 9)));
+  ASSERT_TRUE(Read(1000, HeaderOf(kMpeg1, kLayer3, 9)));
   ASSERT_TRUE(mp3_.Info.Valid);
   mp3_.ReadHeader = false;
   // No sync at all in either file: the header is not looked for.
@@ -427,9 +416,9 @@ TEST_F(Mp3InfoTest, WithoutTagReadingPresentIsUntouched) {
 }
 
 TEST_F(Mp3InfoTest, InvalidHeaderKeepsThePlayingTimeOfTheFileBefore) {
-  ASSERT_TRUE(Read(1587624, Header(kMpeg1, kLayer3, 3)));
+  ASSERT_TRUE(Read(1587624, HeaderOf(kMpeg1, kLayer3, 3)));
   ASSERT_EQ(mp3_.Info.Length, 109);
-  ASSERT_TRUE(Read(1000, Header(kMpeg1, kLayer3, 9, 3)));  // reserved sample rate
+  ASSERT_TRUE(Read(1000, HeaderOf(kMpeg1, kLayer3, 9, 3)));  // reserved sample rate
   EXPECT_FALSE(mp3_.Info.Valid);
   EXPECT_EQ(mp3_.Info.Length, 109);
   EXPECT_TRUE(mp3_.Info.VariableBitrate);

@@ -10,6 +10,7 @@ using sample::FrameHeader;
 using sample::FrameLength;
 using sample::Frames;
 using sample::HeaderBytes;
+using sample::HeaderOf;
 using sample::Id3v1;
 using sample::Id3v1Bytes;
 using sample::Id3v2Bytes;

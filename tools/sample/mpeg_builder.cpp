@@ -26,6 +26,15 @@ std::string BigEndian(uint32_t n, int bytes) {
 
 }  // namespace
 
+FrameHeader HeaderOf(int version_code, int layer_code, int bitrate_index, int sample_rate_index,
+                     int channel_mode) {
+  return FrameHeader{.version_code = version_code,
+                     .layer_code = layer_code,
+                     .bitrate_index = bitrate_index,
+                     .sample_rate_index = sample_rate_index,
+                     .channel_mode = channel_mode};
+}
+
 std::string HeaderBytes(const FrameHeader& h) {
   std::string b(4, '\0');
   b[0] = char(0xFF);
@@ -88,7 +97,9 @@ std::string MpegFile(int64_t size, const FrameHeader& header, const std::optiona
 }
 
 namespace {
-// kbit/s by [MPEG 1 or MPEG 2/2.5][layer I, II, III][index 1..14].
+// kbit/s by [MPEG 1 or MPEG 2/2.5][layer I, II, III][index 1..14]. The
+// reader has the same table; this one is typed apart from it on purpose, so
+// that the tests' frame lengths do not take a wrong entry from the reader.
 constexpr int kKbits[2][3][14] = {
     {{32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
      {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},

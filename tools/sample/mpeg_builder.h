@@ -27,6 +27,11 @@ struct FrameHeader {
   int emphasis = 0;
 };
 
+// The header of a version, layer, bitrate, sample rate and channel mode
+// (all as coded), the other fields at their defaults.
+FrameHeader HeaderOf(int version_code, int layer_code, int bitrate_index,
+                     int sample_rate_index = 0, int channel_mode = 1);
+
 std::string HeaderBytes(const FrameHeader& header);
 
 struct Id3v1 {

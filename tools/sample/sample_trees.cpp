@@ -266,13 +266,7 @@ int MakeStreams(const std::string& dir) {
       for (int bitrate = 1; bitrate <= 14; ++bitrate)
         for (int rate = 0; rate < 3; ++rate)
           for (int mode = 0; mode < 4; ++mode) {
-            FrameHeader h;
-            h.version_code = version;
-            h.layer_code = layer;
-            h.bitrate_index = bitrate;
-            h.sample_rate_index = rate;
-            h.channel_mode = mode;
-            const std::string data = Stream(h, n);
+            const std::string data = Stream(HeaderOf(version, layer, bitrate, rate, mode), n);
             const fs::path path = fs::path(dir) / ("s" + std::to_string(n++) + ".mp3");
             if (!WriteSong(path, data, "", int64_t(data.size()) + 1)) return -1;
           }
