@@ -1,4 +1,7 @@
 // The diagnostic dump: the engine's whole state in the text file "core".
+// Its lines are fixed output, read by the people who receive the file: the
+// double blanks ("fcounted:  ", "fActFile:  ") and the trailing blanks
+// ("form1 is active ") are deliberate and stay.
 #include <cstdio>
 #include <functional>
 

@@ -88,6 +88,7 @@ int Weekday(int year, int month, int day) {
   return (h + 6) % 7;
 }
 
+// The time stands unpadded ("9:5:3"), unlike the list's name: fixed output.
 Lines HeaderLines(const std::string& nick, const std::string& standard_file,
                   const LocalTime& t) {
   const std::string weekday(kWeekdays[Weekday(t.year, t.month, t.day)]);

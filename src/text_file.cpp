@@ -55,7 +55,9 @@ void TextFile::ResetOrRaise(Env& env, const std::string& path) {
 }
 
 void TextFile::Write(std::string_view text) {
-  if (file_ == nullptr || !writing_) throw EInOutError("File not open for output", kNotOpenForOutput);
+  if (file_ == nullptr || !writing_) {
+    throw EInOutError("File not open for output", kNotOpenForOutput);
+  }
   buffer_.append(text);
   if (buffer_.size() >= kChunk) Flush();
 }

@@ -87,7 +87,8 @@ constexpr const char* kDemoPicture = "Pop/cover.jpg";
 constexpr const char* kDemoPictureBytes = "\xFF\xD8\xFF\xE0 not listed: not a configured extension";
 
 bool WriteDemoSong(const fs::path& root, const DemoSong& song) {
-  std::string head = song.id3v2_bytes ? Id3v2Tag(3, std::string(size_t(song.id3v2_bytes), '\0')) : "";
+  const std::string padding(size_t(song.id3v2_bytes), '\0');
+  std::string head = song.id3v2_bytes ? Id3v2Tag(3, padding) : "";
   head += HeaderBytes(Layer3Header(song.kbits, song.hertz, song.channel_mode));
   const std::string tail = song.tag ? Id3v1Bytes(*song.tag) : "";
   const int64_t size = int64_t(song.seconds) * song.kbits * kBytesPerKbit;
