@@ -1,4 +1,4 @@
-// The header of the list in the reference sample: nick "Bob", the default
+// The sample list's reference header: nick "Bob", the default
 // example file, Wednesday 19 June 2002 at 9:05:03, no preface.
 #pragma once
 
