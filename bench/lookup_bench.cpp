@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "quorbel_api.h"
+#include "sample/sample_trees.h"
 
 namespace {
 
@@ -44,10 +45,7 @@ const char* const kWords[] = {"love",  "night", "dream", "fire",  "heart", "rain
                               "river", "city",  "gold",  "wild",  "time",  "star",   "ocean"};
 
 std::string Words(std::mt19937& rng, int count) {
-  std::uniform_int_distribution<size_t> pick(0, std::size(kWords) - 1);
-  std::string text;
-  for (int i = 0; i < count; ++i) text += (i ? " " : "") + std::string(kWords[pick(rng)]);
-  return text;
+  return quorbel::sample::RandomWords(rng, kWords, count);
 }
 
 // A list file and an index as the generation run writes them; returns the

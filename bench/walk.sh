@@ -8,11 +8,12 @@ cd "$(dirname "$0")/.."
 BUILD=${1:-build/walk-bench}
 FILES=${2:-20000}
 [ -f "$BUILD/CMakeCache.txt" ] || cmake -S . -B "$BUILD" >/dev/null
-cmake --build "$BUILD" -j2 --target walk_bench >/dev/null 2>&1
+cmake --build "$BUILD" -j2 --target make_sample_tree walk_bench >/dev/null 2>&1
 BIN=$BUILD/bin
 TREE=$(mktemp -d)
 trap 'rm -rf "$TREE"' EXIT
-"$BIN/walk_bench" "$FILES" "$TREE"
+"$BIN/make_sample_tree" names "$TREE/tree" "$FILES" >/dev/null
+"$BIN/walk_bench" "$TREE/tree" "$TREE/work"
 find "$TREE/tree" -name '*.mp3' >/dev/null  # warm up as the bench's rounds are
 start=$(date +%s.%N)
 found=$(find "$TREE/tree" -type f -name '*.mp3' | wc -l)

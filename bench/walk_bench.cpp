@@ -1,10 +1,7 @@
-// Times the counting over a generated tree of music files: ZOQ_CountFiles
-// (walk and sort) and the sort of the ordering file on its own, and prints
-// files per second for each.
-//   walk_bench [files] [tree folder]
-// Without a tree folder the tree goes to a temporary folder and is removed
-// afterwards; with one it is made there (unless present) and kept, so that
-// other tools can be timed over the same tree.
+// Times the counting over a generated tree of music files (make_sample_tree
+// names): ZOQ_CountFiles (walk and sort) and the sort of the ordering file
+// on its own, and prints files per second for each.
+//   walk_bench TREE WORK     (WORK: a folder for the ordering files)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,49 +20,20 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDefaultFiles = 20000;
-constexpr int kFilesPerAlbum = 12;
-constexpr int kAlbumsPerArtist = 4;
-constexpr int kOtherFileEvery = 10;  // one cover or text file per ten songs
 constexpr int kRounds = 3;
 
-const char* const kWords[] = {"Love",  "night", "Dream", "fire",  "Heart", "rain",   "summer",
-                              "Blue",  "road",  "Home",  "angel", "dance", "Shadow", "light",
-                              "River", "city",  "gold",  "Wild",  "time",  "star",   "ocean"};
-
-std::string Words(std::mt19937& rng, int count) {
-  std::uniform_int_distribution<size_t> pick(0, std::size(kWords) - 1);
-  std::string text;
-  for (int i = 0; i < count; ++i) text += (i ? " " : "") + std::string(kWords[pick(rng)]);
-  return text;
-}
-
-void Touch(const fs::path& path) { std::ofstream(path) << "x"; }
-
-// Artist / album / songs, three levels deep; returns the number of songs.
-int MakeTree(const fs::path& root, int files) {
-  std::mt19937 rng(7);
-  int made = 0;
-  for (int artist = 0; made < files; ++artist) {
-    const fs::path artist_dir = root / (std::to_string(artist) + " " + Words(rng, 2));
-    for (int album = 0; album < kAlbumsPerArtist && made < files; ++album) {
-      const fs::path album_dir = artist_dir / (Words(rng, 2) + " " + std::to_string(album));
-      fs::create_directories(album_dir);
-      for (int song = 0; song < kFilesPerAlbum && made < files; ++song, ++made) {
-        Touch(album_dir / (std::to_string(song) + " - " + Words(rng, 3) + ".mp3"));
-        if (made % kOtherFileEvery == 0) Touch(album_dir / ("cover" + std::to_string(song) + ".jpg"));
-      }
-    }
-  }
-  return made;
-}
-
-int CountExisting(const fs::path& root) {
+struct TreeCount {
   int songs = 0;
+  int others = 0;
+};
+
+TreeCount CountExisting(const fs::path& root) {
+  TreeCount count;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file() && entry.path().extension() == ".mp3") ++songs;
+    if (!entry.is_regular_file()) continue;
+    ++(entry.path().extension() == ".mp3" ? count.songs : count.others);
   }
-  return songs;
+  return count;
 }
 
 std::string Call(QuorbelCommand command, const std::string& argument = "") {
@@ -99,13 +67,14 @@ void Shuffle(const fs::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int wanted = argc > 1 ? std::atoi(argv[1]) : kDefaultFiles;
-  const bool keep = argc > 2;
-  const fs::path base = keep ? fs::path(argv[2]) : fs::temp_directory_path() / "quorbel-walk-bench";
-  const fs::path tree = base / "tree", work = base / "work";
-  if (!keep) fs::remove_all(base);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: walk_bench TREE WORK\n");
+    return 2;
+  }
+  const fs::path tree = argv[1], work = argv[2];
   fs::create_directories(work);
-  const int files = fs::exists(tree) ? CountExisting(tree) : MakeTree(tree, wanted);
+  const TreeCount found = CountExisting(tree);
+  const int files = found.songs;
 
   std::ofstream(work / "bench.ini") << "[listmake]\r\ngear=2\r\n[Extension]\r\n1=*.mp3\r\n"
                                     << "[drive]\r\n1=" << tree.string() << "\r\n";
@@ -127,10 +96,9 @@ int main(int argc, char** argv) {
     sort_best = std::min(sort_best, Seconds(start));
   }
   UnloadDll(1);
-  if (!keep) fs::remove_all(base);
 
   const double walk = std::max(count_best - sort_best, 1e-9);
-  std::printf("tree: %d files (+%d others)\n", files, (files + kOtherFileEvery - 1) / kOtherFileEvery);
+  std::printf("tree: %d files (+%d others)\n", files, found.others);
   std::printf("ZOQ_CountFiles   %8.3f s  %10.0f files/s (walk and sort)\n", count_best, files / count_best);
   std::printf("  walk           %8.3f s  %10.0f files/s\n", walk, files / walk);
   std::printf("  sort           %8.3f s  %10.0f files/s\n", sort_best, files / sort_best);

@@ -5,6 +5,7 @@
 //   make_sample_tree albums DIR COUNT    the generation benchmarks' tree
 //   make_sample_tree reader DIR COUNT    the reader benchmark's mixed tree
 //   make_sample_tree streams DIR         one stream per valid header kind
+//   make_sample_tree names DIR COUNT     the walk benchmark's tree of names
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,7 +17,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: make_sample_tree demo DIR | albums DIR COUNT | reader DIR COUNT | "
-               "streams DIR\n");
+               "streams DIR | names DIR COUNT\n");
   return 2;
 }
 
@@ -48,5 +49,9 @@ int main(int argc, char** argv) {
   const std::string files = std::to_string(count) + " files";
   if (kind == "albums") return Made(quorbel::sample::MakeAlbumTree(dir, count), files, dir);
   if (kind == "reader") return Made(quorbel::sample::MakeReaderTree(dir, count), files, dir);
+  if (kind == "names") {
+    const int others = quorbel::sample::MakeNameTree(dir, count);
+    return Made(others >= 0, files + " (+" + std::to_string(others) + " others)", dir);
+  }
   return Usage();
 }

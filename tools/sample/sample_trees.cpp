@@ -1,9 +1,9 @@
 #include "sample/sample_trees.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <random>
 
 #include "sample/mpeg_builder.h"
 
@@ -220,6 +220,31 @@ bool WriteReaderFile(const fs::path& root, int i, std::mt19937& rng) {
   return WriteSong(folder / ("song" + std::to_string(i) + ".mp3"), head, tail, size);
 }
 
+constexpr int kNameSongsPerAlbum = 12;
+constexpr int kNameAlbumsPerArtist = 4;
+constexpr int kNameOtherFileEvery = 10;  // a cover or text file per ten songs
+const char* const kNameWords[] = {"Love",  "night", "Dream", "fire",  "Heart", "rain",   "summer",
+                                  "Blue",  "road",  "Home",  "angel", "dance", "Shadow", "light",
+                                  "River", "city",  "gold",  "Wild",  "time",  "star",   "ocean"};
+
+bool Touch(const fs::path& path) { return WriteSparseFile(path.string(), "x", "", 1); }
+
+// One album of the name tree, from song `made` on; false when a file cannot
+// be written.
+bool WriteNameAlbum(const fs::path& dir, int songs, int* made, std::mt19937& rng) {
+  std::error_code error;
+  fs::create_directories(dir, error);
+  for (int song = 0; song < songs; ++song, ++*made) {
+    const std::string name = std::to_string(song) + " - " + RandomWords(rng, kNameWords, 3);
+    if (!Touch(dir / (name + ".mp3"))) return false;
+    if (*made % kNameOtherFileEvery == 0 &&
+        !Touch(dir / ("cover" + std::to_string(song) + ".jpg"))) {
+      return false;
+    }
+  }
+  return !error;
+}
+
 constexpr int kStreamFrames = 20;
 
 // The stream of header `h`, the `n`th made: mode extension and padding vary
@@ -258,6 +283,29 @@ bool MakeReaderTree(const std::string& dir, int count) {
     if (!WriteReaderFile(dir, i, rng)) return false;
   }
   return true;
+}
+
+int MakeNameTree(const std::string& dir, int count) {
+  std::mt19937 rng(7);
+  int made = 0;
+  for (int artist = 0; made < count; ++artist) {
+    const fs::path artist_dir =
+        fs::path(dir) / (std::to_string(artist) + " " + RandomWords(rng, kNameWords, 2));
+    for (int album = 0; album < kNameAlbumsPerArtist && made < count; ++album) {
+      const fs::path album_dir =
+          artist_dir / (RandomWords(rng, kNameWords, 2) + " " + std::to_string(album));
+      const int songs = std::min(kNameSongsPerAlbum, count - made);
+      if (!WriteNameAlbum(album_dir, songs, &made, rng)) return -1;
+    }
+  }
+  return (made + kNameOtherFileEvery - 1) / kNameOtherFileEvery;
+}
+
+std::string RandomWords(std::mt19937& rng, std::span<const char* const> words, int count) {
+  std::uniform_int_distribution<size_t> pick(0, words.size() - 1);
+  std::string text;
+  for (int i = 0; i < count; ++i) text += (i ? " " : "") + std::string(words[pick(rng)]);
+  return text;
 }
 
 int MakeStreams(const std::string& dir) {

@@ -1,10 +1,13 @@
 // Music trees made of sample MPEG files, one kind for each use: the demo's
 // small tree, the album tree of the generation benchmarks, the reader
-// benchmark's mixed tree and a stream of every header kind. Files are
-// sparse between their head and their tag; a tree is the same, byte for
-// byte, on every run (the random choices come from fixed seeds).
+// benchmark's mixed tree, a stream of every header kind, and the walk's
+// tree of names. Files are sparse between their head and their tag; a tree
+// is the same, byte for byte, on every run (the random choices come from
+// fixed seeds).
 #pragma once
 
+#include <random>
+#include <span>
 #include <string>
 
 namespace quorbel::sample {
@@ -31,5 +34,14 @@ bool MakeReaderTree(const std::string& dir, int count);
 // with an ID3v1 tag. Gives the number of files, or -1 when one cannot be
 // written.
 int MakeStreams(const std::string& dir);
+
+// `count` songs of one byte, named from random words, twelve to an
+// "N Words/Words M" folder, and a cover or text file for every tenth song:
+// names in mixed case for the walk and the sort. Gives the number of files
+// besides the songs, or -1 when one cannot be written.
+int MakeNameTree(const std::string& dir, int count);
+
+// `count` words picked from `words` at random, separated by blanks.
+std::string RandomWords(std::mt19937& rng, std::span<const char* const> words, int count);
 
 }  // namespace quorbel::sample
