@@ -435,21 +435,6 @@ TEST_F(Mp3InfoTest, EmptyFileWithSizeZeroIsNotValid) {
   EXPECT_FALSE(mp3_.Info.Valid);
 }
 
-// Counts the files the reader opens.
-class OpenCountingEnv : public EnvWrapper {
- public:
-  using EnvWrapper::EnvWrapper;
-  int opens = 0;
-  std::FILE* OpenFile(const std::string& path, const char* mode) override {
-    ++opens;
-    return EnvWrapper::OpenFile(path, mode);
-  }
-  std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& path, int64_t* size) override {
-    ++opens;
-    return EnvWrapper::OpenRegularFile(path, size);
-  }
-};
-
 // Read system calls made by this process so far; none where the system
 // does not count them. The count comes from Linux's /proc/self/io (not under
 // Wine, where the process's own calls to the Wine server count as well).
@@ -466,7 +451,7 @@ std::optional<long> ReadCalls() {
 }
 
 TEST_F(Mp3InfoTest, OneOpenAndFewBlockReadsPerFile) {
-  OpenCountingEnv env(Env::Default());
+  CountingEnv env;
   TMP3Information mp3(env);
   auto probe_start = ReadCalls(), probe_end = ReadCalls();
   struct Case {

@@ -60,6 +60,22 @@ void HookEnv::PumpMessages() {
   hook();
 }
 
+std::FILE* CountingEnv::OpenFile(const std::string& path, const char* mode) {
+  ++opens;
+  return EnvWrapper::OpenFile(path, mode);
+}
+
+std::unique_ptr<RandomAccessFile> CountingEnv::OpenRegularFile(const std::string& path,
+                                                               int64_t* size) {
+  ++opens;
+  return EnvWrapper::OpenRegularFile(path, size);
+}
+
+int64_t CountingEnv::FileSize(const std::string& path) {
+  ++sizes;
+  return EnvWrapper::FileSize(path);
+}
+
 std::FILE* HookEnv::OpenFile(const std::string& path, const char* mode) {
   if (refuse_open && refuse_open(path, mode)) {
     errno = EACCES;

@@ -61,6 +61,18 @@ class HookEnv : public EnvWrapper {
   bool pumping_ = false;
 };
 
+// Counts the files opened and the sizes measured through it.
+class CountingEnv : public EnvWrapper {
+ public:
+  explicit CountingEnv(Env* target = Env::Default()) : EnvWrapper(target) {}
+  std::FILE* OpenFile(const std::string& path, const char* mode) override;
+  std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& path, int64_t* size) override;
+  int64_t FileSize(const std::string& path) override;
+
+  int opens = 0;
+  int sizes = 0;
+};
+
 // A refuse_open hook that refuses every open of `path`.
 inline auto RefuseOpensOf(const std::string& path) {
   return [path](const std::string& opened, const char*) { return opened == path; };
