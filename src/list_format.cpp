@@ -1,9 +1,8 @@
 // The list file's layout.
 #include "list_format.h"
 
-#include <cmath>
-
 #include <algorithm>
+#include <cmath>
 
 #include "engine_text.h"
 #include "media_text.h"
