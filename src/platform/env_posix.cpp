@@ -134,18 +134,6 @@ class PosixEnv : public Env {
     return size;
   }
 
-  bool FileDosTime(const std::string& path, uint32_t* dos) override {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return false;
-    struct tm t;
-    localtime_r(&st.st_mtime, &t);
-    int year = t.tm_year + 1900 < 1980 ? 1980 : t.tm_year + 1900;
-    uint32_t date = uint32_t((year - 1980) << 9 | (t.tm_mon + 1) << 5 | t.tm_mday);
-    uint32_t time = uint32_t(t.tm_hour << 11 | t.tm_min << 5 | t.tm_sec / 2);
-    *dos = date << 16 | time;
-    return true;
-  }
-
   bool StampFile(std::FILE* file, FileStamp* stamp) override {
     struct stat st;
     if (fstat(fileno(file), &st) != 0) return false;
@@ -202,7 +190,7 @@ class PosixEnv : public Env {
   }
 
   std::unique_ptr<NativeProgressWindow> CreateProgressWindow(
-      WindowHandle, ProgressWindowEvents* events) override {
+      WindowHandle, const ProgressWindowLook&, ProgressWindowEvents* events) override {
     return posix::CreateHeadlessProgressWindow(events);
   }
 
@@ -231,10 +219,6 @@ Env* Env::Default() {
   // so a host that loads and unloads the library again and again loses nothing.
   static PosixEnv env;
   return &env;
-}
-
-bool SeekFile(std::FILE* file, int64_t offset, int origin) {
-  return fseeko(file, off_t(offset), origin) == 0;
 }
 
 void SetHostMessagePump(void (*pump)(void*), void* context) {
