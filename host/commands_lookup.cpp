@@ -13,7 +13,6 @@ namespace host {
 
 namespace {
 
-constexpr char kSep = '\xFF';
 constexpr char kCutMark = '\xF5';  // the library's mark for entries left out
 constexpr size_t kShownHits = 5;
 constexpr const char* kFindData = "201 OK-DATA __ZOQ_At_Find__ ";

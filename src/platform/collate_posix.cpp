@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "platform/env_posix_internal.h"
-#include "platform/text_1252.h"
+#include "cp1252.h"
 
 namespace quorbel::posix {
 
