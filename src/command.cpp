@@ -54,6 +54,9 @@ std::string CallBody(const Command& command, TZOQ_Quorbel* engine, char* data, c
   return command.body({command, engine, argument, show, parms});
 }
 
+// True while a command runs inside another command's message pumping.
+bool IsNestedCommand() { return g_depth > 1; }
+
 // The body's reply; in the frame, the internal-error line of whatever it raised.
 std::string ReplyLine(const Command& command, char* data, char* parms, int show) {
   if (command.bare) return CallBody(command, nullptr, data, parms, show);
@@ -97,11 +100,21 @@ void WriteHostBuffer(char* buffer, const std::string& text) {
   buffer[n] = '\0';
 }
 
-bool IsNestedCommand() { return g_depth > 1; }
+void SetDirectoryWhenSafe(TZOQ_Quorbel& engine, const std::string& path) {
+  if (IsNestedCommand()) {
+    g_deferred.directory = path;
+  } else {
+    engine.SetDirectory(path);
+  }
+}
 
-void DeferIniFile(const std::string& path) { g_deferred.ini_file = path; }
-
-void DeferDirectory(const std::string& path) { g_deferred.directory = path; }
+void ReadIniFileWhenSafe(TZOQ_Quorbel& engine, const std::string& path) {
+  if (IsNestedCommand()) {
+    g_deferred.ini_file = path;
+  } else {
+    engine.ReadIniFile(path);
+  }
+}
 
 int RunCommand(const Command& command, char* data, char* parms, int show) {
   std::optional<CommandDepth> depth;

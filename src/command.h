@@ -100,13 +100,12 @@ int RunCommand(const Command& command, char* data, char* parms, int show);
 // A null buffer is never written.
 void WriteHostBuffer(char* buffer, const std::string& text);
 
-// True while a command runs inside another command's message pumping.
-bool IsNestedCommand();
-
-// Settings that a nested command asks for are applied when the outermost
-// command returns, so that they never change under a running operation.
-void DeferIniFile(const std::string& path);
-void DeferDirectory(const std::string& path);
+// The two settings that a running operation reads: applied at once, or,
+// when a command asks for them from inside another command's message
+// pumping, when the outermost command returns, so that they never change
+// under a running operation.
+void SetDirectoryWhenSafe(TZOQ_Quorbel& engine, const std::string& path);
+void ReadIniFileWhenSafe(TZOQ_Quorbel& engine, const std::string& path);
 
 // Counts LoadDll, UnloadDll and the commands as running while it lives;
 // when the outermost one ends, what was deferred is applied.

@@ -107,11 +107,7 @@ std::string SetDirectoryBody(const CommandCall& call) {
   std::string path = call.argument;
   if (path.empty() || path.back() != kPathDelim) path += kPathDelim;
   if (!call.engine->env().DirectoryExists(path)) return StatusLine(call, reply::kNotFound);
-  if (IsNestedCommand()) {
-    DeferDirectory(path);
-  } else {
-    call.engine->SetDirectory(path);
-  }
+  SetDirectoryWhenSafe(*call.engine, path);
   return StatusLine(call, reply::kOk);
 }
 
@@ -119,11 +115,7 @@ std::string SetIniFileBody(const CommandCall& call) {
   const std::string& path = call.argument;
   if (!call.engine->env().FileExists(path)) return StatusLine(call, reply::kNotFound);
   if (!path.ends_with(".ini")) return StatusLine(call, reply::kWrongFormat);
-  if (IsNestedCommand()) {
-    DeferIniFile(path);
-  } else {
-    call.engine->ReadIniFile(path);
-  }
+  ReadIniFileWhenSafe(*call.engine, path);
   return StatusLine(call, reply::kOk);
 }
 
