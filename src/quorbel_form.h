@@ -16,15 +16,6 @@ namespace quorbel {
 
 class TZOQ_Quorbel;
 
-// Client size, controls and texts of the window.
-namespace form {
-inline constexpr int kClientWidth = 458;
-inline constexpr int kClientHeight = 205;
-inline constexpr const char* kCaptionStart = "ZoQ ListGenerator DLL - ZoQ by Kadrel - ";
-inline constexpr const char* kAbortCaption = "Abort";
-inline constexpr const char* kMemoText = "Memo1";
-}  // namespace form
-
 class TForm1 : private ProgressWindowEvents {
  public:
   TForm1(TZOQ_Quorbel& owner, WindowHandle parent);

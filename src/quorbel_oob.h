@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "list_text.h"
 #include "platform/env.h"
 #include "text_file.h"
 
@@ -111,8 +112,8 @@ class TZOQ_Quorbel {
   void SortOrderFile(const std::string& which);
   void ReadOrderLine(const std::string& which, std::string* line);
 
-  // --- blank squeezing (list_squeeze.cpp) ------------------------------
-  static std::string Squeeze(const std::string& text);
+  // --- blank squeezing (common/list_text.cpp) -------------------------
+  static std::string Squeeze(const std::string& text) { return SqueezeBlanks(text); }
 
   // --- generation run (list_run.cpp) ------------------------------
   void GenerateList();
