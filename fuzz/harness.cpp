@@ -44,7 +44,7 @@ class ConfinedEnv : public EnvWrapper {
   std::FILE* OpenFile(const std::string& p, const char* m) override {
     return Inside(p) ? EnvWrapper::OpenFile(p, m) : nullptr;
   }
-  std::FILE* OpenRegularFile(const std::string& p, int64_t* size) override {
+  std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& p, int64_t* size) override {
     return Inside(p) ? EnvWrapper::OpenRegularFile(p, size) : nullptr;
   }
   int64_t FileSize(const std::string& p) override { return Inside(p) ? EnvWrapper::FileSize(p) : -1; }

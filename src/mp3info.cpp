@@ -31,7 +31,7 @@ namespace {
 
 constexpr size_t kHeaderSize = 4;
 constexpr uint16_t kSyncValue = 0x7FF;  // eleven set bits
-constexpr size_t kFirstBlock = 4 * 1024;  // covers the header of files without a leading tag
+constexpr size_t kFirstBlock = 1024;  // covers the header and its frame-count header at the start
 constexpr size_t kNextBlock = 64 * 1024;  // for searches through long leading data
 constexpr size_t kTagSize = 128;
 
@@ -43,32 +43,37 @@ constexpr size_t kMostId3v2Read = 16 * 1024 * 1024;
 // frame, an ID3v2 header); what a new block keeps of the old one is fewer.
 constexpr size_t kMostHeld = std::max(id3v2::kHeaderSize, kVbrHeaderReach);
 
-using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-// A forward-moving view of an open file. It owns the only buffer between
-// the reader and the system: the stream itself is unbuffered.
+// A forward-moving view of an open file, the only buffer between the reader
+// and the system. The first block sits in the window itself, so reading a
+// file asks the heap for nothing unless the search needs larger blocks.
 class FileWindow {
  public:
-  explicit FileWindow(std::FILE* file)
-      : file_(file), bytes_(new uint8_t[kNextBlock + kMostHeld]) {}
+  explicit FileWindow(RandomAccessFile& file) : file_(file) {}
+  FileWindow(const FileWindow&) = delete;
+  FileWindow& operator=(const FileWindow&) = delete;
 
   // Makes the window hold `count` (at most kMostHeld) bytes from file
   // position `pos` on, never behind the window's start; false when the file
   // ends before that.
   bool Hold(int64_t pos, size_t count);
 
-  const uint8_t* At(int64_t pos) const { return bytes_.get() + (pos - start_); }
+  const uint8_t* At(int64_t pos) const { return bytes_ + (pos - start_); }
   int64_t Start() const { return start_; }
   int64_t End() const { return start_ + int64_t(size_); }
 
   // The file's last `count` bytes if the window holds them, else null.
   const uint8_t* Last(size_t count) const {
-    return at_eof_ && size_ >= count ? bytes_.get() + size_ - count : nullptr;
+    return at_eof_ && size_ >= count ? bytes_ + size_ - count : nullptr;
   }
 
  private:
-  std::FILE* file_;
-  std::unique_ptr<uint8_t[]> bytes_;
+  // Moves what the window holds into a buffer for the larger blocks.
+  void Grow();
+
+  RandomAccessFile& file_;
+  uint8_t first_[kFirstBlock + kMostHeld];
+  std::unique_ptr<uint8_t[]> large_;
+  uint8_t* bytes_ = first_;
   size_t size_ = 0;
   int64_t start_ = 0;     // file position of the first byte held; the file is read up to End()
   bool fresh_ = true;     // the next read is the first since opening or seeking
@@ -76,25 +81,31 @@ class FileWindow {
   bool at_eof_ = false;     // ... because the file ended there
 };
 
+void FileWindow::Grow() {
+  large_ = std::make_unique<uint8_t[]>(kNextBlock + kMostHeld);
+  std::memcpy(large_.get(), first_, size_);
+  bytes_ = large_.get();
+}
+
 bool FileWindow::Hold(int64_t pos, size_t count) {
   if (pos < start_ || count > kMostHeld) return false;
   if (pos + int64_t(count) <= End()) return true;
   if (exhausted_) return false;
+  const int64_t read_at = std::max(pos, End());
+  if (pos > End()) fresh_ = true;  // a jump: the block after it starts small again
+  const size_t block = fresh_ ? kFirstBlock : kNextBlock;
+  if (block == kNextBlock && large_ == nullptr) Grow();
   size_t keep = 0;
   if (pos < End()) {
     keep = size_t(End() - pos);  // fewer than `count`: the rest of the old block
-    std::memmove(bytes_.get(), At(pos), keep);
-  } else if (pos > End()) {
-    if (!SeekFile(file_, pos, SEEK_SET)) return false;
-    fresh_ = true;
+    std::memmove(bytes_, At(pos), keep);
   }
-  size_t block = fresh_ ? kFirstBlock : kNextBlock;
-  size_t got = std::fread(bytes_.get() + keep, 1, block, file_);
+  const int64_t got = file_.Read(read_at, block, bytes_ + keep);
   fresh_ = false;
   start_ = pos;
-  size_ = keep + got;
-  exhausted_ = got < block;
-  at_eof_ = exhausted_ && std::feof(file_) != 0;
+  size_ = keep + size_t(std::max<int64_t>(got, 0));
+  exhausted_ = got < int64_t(block);
+  at_eof_ = got >= 0 && exhausted_;
   return size_ >= count;
 }
 
@@ -135,27 +146,23 @@ std::span<const uint8_t> FrameStart(FileWindow& window, int64_t pos) {
 
 // The last 128 bytes of the file; false when the file is shorter or the
 // read comes back short.
-bool ReadTail(std::FILE* file, const FileWindow& window, int64_t file_size,
+bool ReadTail(RandomAccessFile& file, const FileWindow& window, int64_t file_size,
               uint8_t (&tail)[kTagSize]) {
   if (const uint8_t* held = window.Last(kTagSize)) {
     std::copy_n(held, kTagSize, tail);
     return true;
   }
-  // From the start, not the end: seeking from the end costs the system a
-  // second look at the file's size.
-  return file_size >= int64_t(kTagSize) && SeekFile(file, file_size - int64_t(kTagSize), SEEK_SET) &&
-         std::fread(tail, 1, kTagSize, file) == kTagSize;
+  return file_size >= int64_t(kTagSize) &&
+         file.Read(file_size - int64_t(kTagSize), kTagSize, tail) == int64_t(kTagSize);
 }
 
 // The file's first `count` bytes, from the window while it still holds
 // them; empty when the read comes back short.
-std::span<const uint8_t> ReadHead(std::FILE* file, const FileWindow& window, size_t count,
+std::span<const uint8_t> ReadHead(RandomAccessFile& file, const FileWindow& window, size_t count,
                                   std::vector<uint8_t>& storage) {
   if (window.Start() == 0 && window.End() >= int64_t(count)) return {window.At(0), count};
   storage.resize(count);
-  if (!SeekFile(file, 0, SEEK_SET) || std::fread(storage.data(), 1, count, file) != count) {
-    return {};
-  }
+  if (file.Read(0, count, storage.data()) != int64_t(count)) return {};
   return storage;
 }
 
@@ -276,33 +283,31 @@ void TMP3Information::SetFileName(const std::string& path) {
 }
 
 bool TMP3Information::ReadInformation() {
-  FileHandle file(env_.OpenRegularFile(file_name_, nullptr), &std::fclose);
+  std::unique_ptr<RandomAccessFile> file = env_.OpenRegularFile(file_name_, nullptr);
   if (!file) return false;
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the window does the buffering
-  return ReadOpenFile(file.get());
+  return ReadOpenFile(*file);
 }
 
 bool TMP3Information::SetFileNameAndRead(const std::string& path) {
   int64_t size = -1;
-  FileHandle file(env_.OpenRegularFile(path, &size), &std::fclose);
+  std::unique_ptr<RandomAccessFile> file = env_.OpenRegularFile(path, &size);
   if (!file) {
     SetFileName(path);  // measured as ever; there is nothing to read
     return false;
   }
   file_name_ = path;
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  // The size comes with the open: seeking to the end and back would cost
-  // the system three more calls.
+  // The size comes with the open: asking for it by name would cost the
+  // system another path lookup.
   if (size < 0) {
     file_size_ = -1;
     Info.Valid = false;
     return false;
   }
   file_size_ = size;
-  return ReadOpenFile(file.get());
+  return ReadOpenFile(*file);
 }
 
-bool TMP3Information::ReadOpenFile(std::FILE* file) {
+bool TMP3Information::ReadOpenFile(RandomAccessFile& file) {
   FileWindow window(file);
   const bool wants_leading_tag = ReadHeader || (ReadTag && ReadId3v2);
   const int64_t leading_tag = wants_leading_tag ? LeadingTagSize(window) : 0;

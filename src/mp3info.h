@@ -74,7 +74,7 @@ class TMP3Information {
           ModeExtensionCode = 0, CopyrightBit = 0, OriginalBit = 0, EmphasisCode = 0;
 
  private:
-  bool ReadOpenFile(std::FILE* file);
+  bool ReadOpenFile(RandomAccessFile& file);
   void DecodeHeader(const uint8_t bytes[4]);
   // `frame`: the first frame's start; `audio_bytes`: the file without its
   // leading ID3v2 tag.

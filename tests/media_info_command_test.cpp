@@ -29,7 +29,7 @@ class TouchCountingEnv : public EnvWrapper {
     ++touches;
     return EnvWrapper::OpenFile(p, m);
   }
-  std::FILE* OpenRegularFile(const std::string& p, int64_t* size) override {
+  std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& p, int64_t* size) override {
     ++touches;
     return EnvWrapper::OpenRegularFile(p, size);
   }

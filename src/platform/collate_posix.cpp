@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "platform/env_posix_internal.h"
 #include "cp1252.h"
@@ -80,18 +81,31 @@ int CompareText(const std::string& a, const std::string& b) {
                           int32_t(ub.size())));
 }
 
+// Called for every ordering line of a run: the text and the key are built
+// on the stack where they fit, and the key returned is exactly as long as
+// it is (held at a first guess of four bytes a character, a large
+// collection's keys would take four times the memory).
 std::string SortKey(const std::string& text) {
-  std::u16string u = Cp1252ToUtf16(text);
-  const UChar* src = reinterpret_cast<const UChar*>(u.data());
-  std::string key(u.size() * 4 + 16, '\0');
-  int32_t n = ucol_getSortKey(Collator(), src, int32_t(u.size()),
-                              reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
-  if (n > int32_t(key.size())) {
-    key.resize(size_t(n));
-    n = ucol_getSortKey(Collator(), src, int32_t(u.size()),
-                        reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
+  constexpr size_t kTextOnStack = 512;
+  constexpr size_t kKeyOnStack = 2048;
+  UChar text_on_stack[kTextOnStack];
+  std::vector<UChar> long_text;
+  UChar* source = text_on_stack;
+  if (text.size() > kTextOnStack) {
+    long_text.resize(text.size());
+    source = long_text.data();
   }
-  key.resize(n > 0 ? size_t(n - 1) : 0);  // drop the closing zero
+  for (size_t i = 0; i < text.size(); ++i) source[i] = Cp1252ToUnicode(uint8_t(text[i]));
+  const int32_t length = int32_t(text.size());
+  uint8_t key_on_stack[kKeyOnStack];
+  int32_t n = ucol_getSortKey(Collator(), source, length, key_on_stack, int32_t(kKeyOnStack));
+  // The count includes the key's closing zero, which the key returned drops.
+  if (n <= int32_t(kKeyOnStack)) {
+    return std::string(reinterpret_cast<const char*>(key_on_stack), n > 0 ? size_t(n - 1) : 0);
+  }
+  std::string key(size_t(n), '\0');
+  n = ucol_getSortKey(Collator(), source, length, reinterpret_cast<uint8_t*>(key.data()), n);
+  key.resize(n > 0 ? size_t(n - 1) : 0);
   return key;
 }
 

@@ -49,7 +49,7 @@ std::FILE* RunEnv::OpenFile(const std::string& path, const char* mode) {
   return EnvWrapper::OpenFile(path, mode);
 }
 
-std::FILE* RunEnv::OpenRegularFile(const std::string& path, int64_t* size) {
+std::unique_ptr<RandomAccessFile> RunEnv::OpenRegularFile(const std::string& path, int64_t* size) {
   if (before_read && !before_read(path)) return nullptr;
   return EnvWrapper::OpenRegularFile(path, size);
 }

@@ -38,7 +38,7 @@ class RunEnv : public EnvWrapper {
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   int64_t FileSize(const std::string& path) override;
   std::FILE* OpenFile(const std::string& path, const char* mode) override;
-  std::FILE* OpenRegularFile(const std::string& path, int64_t* size) override;
+  std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& path, int64_t* size) override;
 
  private:
   bool pumping_ = false;
