@@ -8,10 +8,10 @@
 //
 // What the system cannot do or does not have is answered with a value, the
 // same kind for every call: false from a call that did not happen, -1 for a
-// size it cannot tell, nullptr for a file, listing or library it cannot
-// open, nullopt for something nothing is registered for, and an empty
-// string or list for a text or list it does not have. Each call below names
-// only which of them it uses.
+// size or byte count it cannot give, nullptr for a file, listing or library
+// it cannot open (null below), nullopt for something nothing is registered
+// for, and an empty string or list for a text or list it does not have.
+// Each call below names only which of them it uses.
 #pragma once
 
 #include <cstdint>
@@ -143,13 +143,13 @@ class Env {
   virtual std::FILE* OpenFile(const std::string& path, const char* mode) = 0;
   // The two calls of the media reader. The generation run's readers make
   // them from several threads at once: implementations keep no state.
-  // Opens an existing regular file for reading; nullptr for anything else:
-  // a missing file, a folder, a device or a pipe (never waits on one).
-  // `size`, when not null, receives the file's size, taken from the open
-  // file (or -1).
+  // Opens an existing regular file for reading; null for anything else: a
+  // missing file, a folder, a device or a pipe (never waits on one). `size`,
+  // when not null, receives the file's size, taken from the open file (-1
+  // when the system cannot tell).
   virtual std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& path,
                                                             int64_t* size) = 0;
-  // Size of an existing file in bytes; -1 when it cannot be opened.
+  // Size of an existing file in bytes, -1 when it cannot be opened.
   virtual int64_t FileSize(const std::string& path) = 0;
   // The stamp of a file opened by OpenFile; false when the system cannot
   // tell (the caller then treats the file as new every time).
@@ -157,11 +157,11 @@ class Env {
   // The clock that file modification times are taken from, in the units of
   // FileStamp::modified.
   virtual int64_t FileClockNow() = 0;
-  // Lists `directory` (given without a trailing delimiter); nullptr when it
+  // Lists `directory` (given without a trailing delimiter); null when it
   // cannot be listed. The special entries "." and ".." may be returned.
   virtual std::unique_ptr<DirListing> ListDirectory(const std::string& directory) = 0;
   // An identity of a directory that is the same for every path reaching it
-  // (device and inode on POSIX); "" when the system offers none, in which
+  // (device and inode on POSIX); empty when the system offers none, in which
   // case the walk cannot loop through links anyway.
   virtual std::string DirectoryIdentity(const std::string& directory) = 0;
 
@@ -189,7 +189,7 @@ class Env {
       WindowHandle parent, const ProgressWindowLook& look, ProgressWindowEvents* events) = 0;
 
   // --- run-time libraries -------------------------------------------------
-  // Loads a library by path or by bare name (system search); nullptr on failure.
+  // Loads a library by path or by bare name (system search); null on failure.
   // System error dialogs stay off while loading.
   virtual std::unique_ptr<DynamicLibrary> LoadLibrary(const std::string& name_or_path) = 0;
   // A modal error box for a user at the desktop; nothing where nobody could

@@ -1,5 +1,5 @@
 // What the target system fixes at compile time: the path delimiter and the
-// zip engine's file name. The one place outside the platform
+// zip engine's file name. The one header outside the platform
 // implementations that asks which system it is built for.
 #pragma once
 
