@@ -48,9 +48,6 @@ class ConfinedEnv : public EnvWrapper {
     return Inside(p) ? EnvWrapper::OpenRegularFile(p, size) : nullptr;
   }
   int64_t FileSize(const std::string& p) override { return Inside(p) ? EnvWrapper::FileSize(p) : -1; }
-  bool FileDosTime(const std::string& p, uint32_t* t) override {
-    return Inside(p) && EnvWrapper::FileDosTime(p, t);
-  }
   std::unique_ptr<DirListing> ListDirectory(const std::string& d) override {
     return Inside(d) ? EnvWrapper::ListDirectory(d) : nullptr;
   }

@@ -10,17 +10,19 @@
 #include <cstring>
 
 #include "cli.h"
+#include "config_sections.h"
 #include "files.h"
 
 namespace host {
 
 namespace {
 
+using quorbel::config::kDrive;
+using quorbel::config::kExtension;
+using quorbel::config::kListMake;
+
 constexpr const char* kIniSuffix = ".ini";
-constexpr const char* kListMake = "listmake";
-constexpr const char* kExtension = "Extension";
-constexpr const char* kDrive = "drive";
-constexpr const char* kKnownSections[] = {kListMake, "Preface", kExtension, kDrive};
+constexpr const char* kKnownSections[] = {kListMake, quorbel::config::kPreface, kExtension, kDrive};
 constexpr size_t kTypoDistance = 2;  // a section this close to a known one is a typo
 
 std::string Reason(int error) { return std::strerror(error); }

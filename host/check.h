@@ -7,10 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "ini.h"
+#include "ini_file.h"
 #include "report.h"
 
 namespace host {
+
+// The configuration is read by the library's own rules.
+using quorbel::IniEntry;
+using quorbel::IniFile;
+using quorbel::IniSection;
+using quorbel::ParseIni;
+using quorbel::SameName;
 
 // What the coming job needs from the configuration.
 enum class Need {

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include "config_sections.h"
+
 namespace host {
 
 std::string CurrentDirectory() {
@@ -26,7 +28,7 @@ bool StopsTheJob(std::vector<Problem> problems, Force force, Outcome* outcome) {
   return true;
 }
 
-std::string Nick(const IniFile& ini) { return ini.Value("listmake", "nick").value_or(""); }
+std::string Nick(const IniFile& ini) { return ini.Value(quorbel::config::kListMake, "nick").value_or(""); }
 
 const std::vector<Subcommand>& Subcommands() {
   static const OptionSpec kForce = {"--force", nullptr, nullptr,

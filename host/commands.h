@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "check.h"
 #include "cli.h"
-#include "ini.h"
 #include "report.h"
 #include "session.h"
 

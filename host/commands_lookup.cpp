@@ -6,6 +6,7 @@
 
 #include "check.h"
 #include "commands.h"
+#include "config_sections.h"
 #include "files.h"
 #include "list_files.h"
 
@@ -13,7 +14,6 @@ namespace host {
 
 namespace {
 
-constexpr char kSep = '\xFF';
 constexpr char kCutMark = '\xF5';  // the library's mark for entries left out
 constexpr size_t kShownHits = 5;
 constexpr const char* kFindData = "201 OK-DATA __ZOQ_At_Find__ ";
@@ -37,7 +37,7 @@ std::string Lower(std::string s) {
 // The configuration with a "name" key that picks the list `name`, placed
 // first in [listmake], where the library reads it before any other.
 std::string NamingCopy(const IniFile& ini, const std::string& name) {
-  const IniSection* section = ini.Find("listmake");
+  const IniSection* section = ini.Find(quorbel::config::kListMake);
   const size_t at = section->body_offset;
   return ini.bytes.substr(0, at) + "\nname=\"" + name + "\"" + ini.bytes.substr(at);
 }
@@ -61,7 +61,7 @@ bool PrepareLookup(Session& s, const Arguments& a, const char* suffix, const Scr
   if (StopsTheJob(std::move(problems), Force::kNotOffered, o)) return false;
   const std::string what = suffix == std::string(kListSuffix) ? "list" : "index";
   l->library_ini = l->ini;
-  std::string name = ini->Value("listmake", "name").value_or("");
+  std::string name = ini->Value(quorbel::config::kListMake, "name").value_or("");
   if (name.empty()) {
     const std::optional<std::string> newest = NewestListName(l->directory, Nick(*ini), suffix);
     if (!newest) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "quorbel_api.h"
+#include "quorbel.h"
 
 namespace host {
 

@@ -11,8 +11,6 @@ namespace host {
 
 namespace {
 
-constexpr char kSep = '\xFF';
-constexpr char kNbsp = '\xA0';
 constexpr const char* kOrderFile = "byfiles.tmp";
 constexpr size_t kDateLength = 10;  // "[MM-DD-YY]"
 
@@ -32,8 +30,6 @@ std::optional<int> DateKey(const std::string& date) {
   return std::stoi(date.substr(7, 2)) * 10000 + std::stoi(date.substr(1, 2)) * 100 +
          std::stoi(date.substr(4, 2));
 }
-
-bool IsBlank(char c) { return c == ' ' || c == kNbsp; }
 
 }  // namespace
 
@@ -96,23 +92,5 @@ std::vector<std::string> CountedDoubleBlankFiles(const std::string& directory) {
   });
   return paths;
 }
-
-// The character that ends a run is copied without being looked at, so a
-// space followed by two NBSPs keeps both NBSPs, as in the list.
-std::string SqueezeBlanks(const std::string& text) {
-  std::string result;
-  result.reserve(text.size());
-  size_t p = 0;
-  while (p < text.size()) {
-    const char c = text[p++];
-    result += c;
-    if (!IsBlank(c)) continue;
-    while (p < text.size() && text[p] == c) ++p;
-    if (p < text.size()) result += text[p++];
-  }
-  return result;
-}
-
-bool HasDoubleBlank(const std::string& path) { return path.find("  ") != std::string::npos; }
 
 }  // namespace host

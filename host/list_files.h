@@ -7,7 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "list_text.h"
+
 namespace host {
+
+// The list's bytes and blank rules, shared with the library.
+using quorbel::HasDoubleBlank;
+using quorbel::kNbsp;
+using quorbel::kSep;
+using quorbel::SqueezeBlanks;
 
 constexpr const char* kListSuffix = "-mm.txt";
 constexpr const char* kIndexSuffix = "-mm.idx";
@@ -30,10 +38,5 @@ std::vector<std::string> CountedDoubleBlankFiles(const std::string& directory);
 // Calls `line` with each line of a CR LF text file until it returns false;
 // false when the file cannot be read.
 bool ForEachLine(const std::string& path, const std::function<bool(const std::string&)>& line);
-
-// Each run of equal blanks (space or NBSP) shortened to one, the rule the
-// list applies to file names.
-std::string SqueezeBlanks(const std::string& text);
-bool HasDoubleBlank(const std::string& path);
 
 }  // namespace host

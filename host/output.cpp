@@ -5,26 +5,13 @@
 #include <cstring>
 #include <langinfo.h>
 
-#include "platform/text_1252.h"
+#include "cp1252.h"
 
 namespace host {
 
 namespace {
 
 constexpr char32_t kSurrogateEscape = 0xDC00;  // + byte, for 0x80..0xFF
-
-void AppendUtf8(std::string* out, char32_t c) {
-  if (c < 0x80) {
-    *out += char(c);
-  } else if (c < 0x800) {
-    *out += char(0xC0 | (c >> 6));
-    *out += char(0x80 | (c & 0x3F));
-  } else {
-    *out += char(0xE0 | (c >> 12));
-    *out += char(0x80 | ((c >> 6) & 0x3F));
-    *out += char(0x80 | (c & 0x3F));
-  }
-}
 
 // Length of the valid UTF-8 sequence starting at `pos` (1 for ASCII), or 0.
 size_t Utf8Length(const std::string& text, size_t pos) {
@@ -111,7 +98,7 @@ std::string ToUtf8(const std::string& text) {
   return Convert(
       text, [](std::string* out, unsigned char c) { *out += char(c); },
       [](std::string* out, const std::string& seq) { *out += seq; },
-      [](std::string* out, unsigned char c) { AppendUtf8(out, quorbel::Cp1252ToUnicode(c)); });
+      quorbel::AppendCp1252AsUtf8);
 }
 
 std::string Display::Text(const std::string& text) const {
@@ -121,7 +108,7 @@ std::string Display::Text(const std::string& text) const {
     case Encoding::kUtf8:
       return Convert(
           text, AsciiShown, [](std::string* out, const std::string& seq) { *out += seq; },
-          [](std::string* out, unsigned char c) { AppendUtf8(out, quorbel::Cp1252ToUnicode(c)); });
+          quorbel::AppendCp1252AsUtf8);
     case Encoding::kEscaped:
       break;
   }

@@ -2,13 +2,14 @@
 // lists of [Preface], [Extension] and [drive].
 #include <algorithm>
 
+#include "config_sections.h"
 #include "quorbel_oob.h"
 
 namespace quorbel {
 
 namespace {
 
-constexpr const char* kListMake = "listmake";
+using config::kListMake;
 constexpr const char* kId3v2On = "1";
 
 // The values of every key of a section, in file order.
@@ -43,9 +44,9 @@ void TZOQ_Quorbel::ReadIniFile(const std::string& path) {
     fid3v2 = env_->ProfileString(path, kListMake, "id3v2", "0") == kId3v2On;
   }
 
-  fpreface = ReadValueList(*env_, path, "Preface");
-  fextension = ReadValueList(*env_, path, "Extension");
-  fdrive = ReadValueList(*env_, path, "drive");
+  fpreface = ReadValueList(*env_, path, config::kPreface);
+  fextension = ReadValueList(*env_, path, config::kExtension);
+  fdrive = ReadValueList(*env_, path, config::kDrive);
   for (std::string& drive : fdrive) {
     // "C:\" becomes "C:"; the walk adds the delimiter itself.
     if (!drive.empty() && (drive.back() == '\\' || drive.back() == kPathDelim)) drive.pop_back();

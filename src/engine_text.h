@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "list_text.h"  // the separator and NBSP bytes
+
 namespace quorbel {
 
 inline constexpr std::string_view kVersion = "0.7.8";
@@ -13,8 +15,6 @@ inline constexpr std::string_view kListGeneratorVersion = "8.6";  // the list ge
 // The project's home page, shown in the list and in the progress window.
 inline constexpr std::string_view kWeb = "http://www.quorbel.net";
 
-inline constexpr char kSep = char(0xFF);   // separates name and directory, entries, fields
-inline constexpr char kNbsp = char(0xA0);  // pads list lines and chart lines
 inline constexpr char kTab = '\t';
 inline constexpr std::string_view kCrLf = "\r\n";
 

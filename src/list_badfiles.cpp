@@ -5,19 +5,11 @@
 
 namespace quorbel {
 
-namespace {
-constexpr std::string_view kDoubleBlank = "  ";
-}
-
 int32_t TZOQ_Quorbel::BadFileCount() const { return int32_t(fbadfiles.size()); }
 
 std::string TZOQ_Quorbel::GetBadFile(int32_t index) const { return fbadfiles.at(size_t(index)); }
 
 namespace listformat {
-
-bool HasDoubleBlank(const std::string& line) {
-  return line.find(kDoubleBlank) != std::string::npos;
-}
 
 std::string BadFileEntry(const std::string& path) {
   std::string entry = path;

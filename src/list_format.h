@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "list_text.h"
 #include "mp3info.h"
 #include "platform/env.h"
 
@@ -76,7 +77,7 @@ Lines EmptyListTailLines();
 
 // --- bad file names --------------------------------------------------------
 // True when an ordering line holds two blanks in a row (NBSP does not count).
-bool HasDoubleBlank(const std::string& line);
+using ::quorbel::HasDoubleBlank;
 // The bad-file entry of a path: every pair of blanks, from the left and not
 // overlapping, becomes two NBSP bytes.
 std::string BadFileEntry(const std::string& path);

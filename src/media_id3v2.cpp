@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "mp3info.h"
-#include "platform/text_1252.h"
+#include "cp1252.h"
 
 namespace quorbel::id3v2 {
 

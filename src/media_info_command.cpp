@@ -11,7 +11,6 @@ namespace quorbel {
 
 namespace {
 
-constexpr const char* kCommandName = "ZOQ_GetMPEGInfo";
 constexpr const char* kMpegExtensions[] = {".mp3", ".mp2"};
 
 // The extension from the last dot on, in lower case; empty without a dot.
@@ -53,7 +52,7 @@ std::string InformationText(const TMP3Information& mp3) {
 }  // namespace
 
 std::string MPEGInfoReply(Env& env, const std::string& path, bool id3v2) {
-  const std::string tag = reply::Tag(kCommandName);
+  const std::string tag = CommandTag(CommandId::ZOQ_GetMPEGInfo);
   if (!env.FileExists(path)) return reply::Status(reply::kNotFound, tag);
   if (!HasMpegExtension(path)) return reply::Status(reply::kWrongFormat, tag);
   TMP3Information mp3(env);

@@ -1,11 +1,26 @@
 #include "quorbel_form.h"
 
+#include "engine_text.h"
 #include "quorbel_oob.h"
 
 namespace quorbel {
 
+namespace {
+
+// The caption names the program and its home page; the inside keeps the
+// size the window has always had, which the controls' layout assumes.
+constexpr std::string_view kCaptionStart = "ZoQ ListGenerator DLL - ZoQ by Kadrel - ";
+constexpr int kClientWidth = 458;
+constexpr int kClientHeight = 205;
+
+ProgressWindowLook Look() {
+  return {std::string(kCaptionStart) + std::string(kWeb), kClientWidth, kClientHeight};
+}
+
+}  // namespace
+
 TForm1::TForm1(TZOQ_Quorbel& owner, WindowHandle parent)
-    : owner_(owner), native_(owner.env().CreateProgressWindow(parent, this)) {}
+    : owner_(owner), native_(owner.env().CreateProgressWindow(parent, Look(), this)) {}
 
 TForm1::~TForm1() = default;
 

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "list_text.h"
 #include "platform/env.h"
 #include "text_file.h"
 
@@ -134,8 +135,8 @@ class TZOQ_Quorbel {
   void SortOrderFile(OrderKind kind);
   void ReadOrderLine(OrderKind kind, std::string* line);
 
-  // --- blank squeezing (list_squeeze.cpp) ------------------------------
-  static std::string Squeeze(const std::string& text);
+  // --- blank squeezing (common/list_text.cpp) -------------------------
+  static std::string Squeeze(const std::string& text) { return SqueezeBlanks(text); }
 
   // --- generation run (list_run.cpp) ------------------------------
   void GenerateList();

@@ -29,7 +29,7 @@ using OpenedFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // --- index search -------------------------------------------------------------
 
-const std::string kSearchTag = reply::Tag("ZOQ_SearchFile");
+const std::string kSearchTag = CommandTag(CommandId::ZOQ_SearchFile);
 
 std::string SearchAnswer(std::string_view line) {
   return reply::DataTagFirst(kSearchTag, IndexPath(line));
@@ -140,7 +140,7 @@ std::string ReadIndexFor(LookupCache& cache, Env& env, const std::string& path,
 
 // --- find answering -------------------------------------------------------------
 
-const std::string kFindTag = reply::Tag("ZOQ_At_Find");
+const std::string kFindTag = CommandTag(CommandId::ZOQ_At_Find);
 
 // The scan stops once this many entries are held; one more than is sent, so
 // the count tells the requester that more matches exist.

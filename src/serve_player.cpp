@@ -8,7 +8,7 @@ namespace quorbel {
 
 namespace {
 
-const std::string kPlayerTag = reply::Tag("ZOQ_GetPlayerfromRegistry");
+const std::string kPlayerTag = CommandTag(CommandId::ZOQ_GetPlayerfromRegistry);
 constexpr char kDot = '.';
 constexpr char kQuote = '"';
 constexpr char kBlank = ' ';

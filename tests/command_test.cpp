@@ -1,9 +1,44 @@
-// Command entry and replies: the life cycle, the reply lines and their
-// bounds, failures turned into the internal-error line.
+// Command entry and replies: the command table against the export lists,
+// the life cycle, the reply lines and their bounds, failures turned into the
+// internal-error line.
+#include <regex>
+#include <sstream>
+
 #include "command.h"
 #include "support/test_support.h"
 
 namespace quorbel::test {
+
+namespace {
+
+// The first group of every line of a source file that matches `line`.
+std::vector<std::string> NamesIn(const std::string& file, const std::string& line) {
+  std::istringstream text(ReadFile(std::string(QUORBEL_SOURCE_DIR) + "/" + file));
+  const std::regex pattern(line);
+  std::vector<std::string> names;
+  std::smatch match;
+  for (std::string text_line; std::getline(text, text_line);) {
+    if (std::regex_match(text_line, match, pattern)) names.push_back(match[1]);
+  }
+  return names;
+}
+
+// The table's names in order, between `before` and `after`.
+std::vector<std::string> TableNames(std::vector<std::string> before, std::vector<std::string> after = {}) {
+  for (const Command& command : AllCommands()) before.push_back(command.name);
+  before.insert(before.end(), after.begin(), after.end());
+  return before;
+}
+
+}  // namespace
+
+TEST(CommandTableTest, ExportListsAndThePublicHeaderNameExactlyTheTablesCommands) {
+  ASSERT_EQ(AllCommands().size(), 21u);  // with LoadDll and UnloadDll, the DLL's 23 exports
+  EXPECT_EQ(NamesIn("src/quorbel.def", R"(\s+(\w+)\s*)"), TableNames({"LoadDll", "UnloadDll"}));
+  EXPECT_EQ(NamesIn("src/quorbel.map", R"(\s+(\w+);\s*)"),
+            TableNames({"LoadDll", "UnloadDll"}, {"quorbel_set_message_pump"}));
+  EXPECT_EQ(NamesIn("include/quorbel.h", R"(QUORBEL_DECLARE_COMMAND\((\w+)\);\s*)"), TableNames({}));
+}
 
 TEST(LoadDllTest, SetsOnlyTheFirstByteOfTheKeepFlagAndLeavesTheVersionAlone) {
   LOADINFO info{0xDEADBEEF, nullptr, int32_t(0x12345600)};

@@ -1,7 +1,7 @@
-// The command-line host's parts, one table each: the configuration reader
-// and checks, how bytes are shown and put into JSON, the blank squeezing
-// and list naming the host relies on, the progress line's width and the
-// command line. The host exists only on Linux, and so do these tests.
+// The command-line host's parts, one table each: the configuration checks,
+// how bytes are shown and put into JSON, the list naming the host relies
+// on, the progress line's width and the command line. The host exists only
+// on Linux, and so do these tests.
 #ifndef _WIN32
 #include <sys/stat.h>
 
@@ -9,7 +9,6 @@
 
 #include "check.h"
 #include "cli.h"
-#include "ini.h"
 #include "list_files.h"
 #include "output.h"
 #include "progress.h"
@@ -20,30 +19,6 @@ namespace quorbel::test {
 namespace {
 
 using host::Encoding;
-
-TEST(HostIniTest, ReadsAsTheLibraryDoesAndRecordsWhatItIgnores) {
-  struct Case {
-    std::string text;
-    std::optional<std::string> nick;
-    bool bom;
-    std::vector<size_t> stray, orphan;
-  } cases[] = {
-      {"[listmake]\r\nnick=Bob\r\n", "Bob", false, {}, {}},
-      {"[ListMake]\n  NICK = 'Bob' \n", "Bob", false, {}, {}},            // case, blanks, quotes
-      {"[listmake]\nnick=Bob\n[listmake]\nnick=Al\n", "Bob", false, {}, {}},  // the first section wins
-      {"[listmake]\nnick=\nnick=Al\n", "", false, {}, {}},                  // the first key wins
-      {"; comment\n[listmake]\r\n\r\nC:\\Music\r\nnick=Bob\r\n", "Bob", false, {4}, {}},
-      {"\xEF\xBB\xBF[listmake]\nnick=Bob\n", std::nullopt, true, {1}, {2}},
-      {"nick=Bob\n[drive]\n", std::nullopt, false, {}, {1}},
-  };
-  for (const Case& c : cases) {
-    const host::IniFile ini = host::ParseIni(c.text);
-    EXPECT_EQ(ini.Value("listmake", "nick"), c.nick) << c.text;
-    EXPECT_EQ(ini.bom, c.bom) << c.text;
-    EXPECT_EQ(ini.stray_lines, c.stray) << c.text;
-    EXPECT_EQ(ini.orphan_lines, c.orphan) << c.text;
-  }
-}
 
 TEST(HostCheckTest, NamesEveryProblemBeforeARun) {
   TempDir dir;
@@ -110,17 +85,6 @@ TEST(HostOutputTest, JsonStringsAreUtf8AndPathsRoundTrip) {
   host::JsonObject object;
   object.Text("a", "x").Number("n", -1).Bool("b", true).Raw("l", host::JsonArray({"1", "2"}));
   EXPECT_EQ(object.str(), "{\"a\":\"x\",\"n\":-1,\"b\":true,\"l\":[1,2]}");
-}
-
-TEST(HostListFilesTest, SqueezesBlanksAsTheList) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"a  b", "a b"},
-      {"a   b", "a b"},
-      {"a \xA0\xA0" "b", "a \xA0\xA0" "b"},  // the byte that ends a run is not a run's start
-      {"\xA0\xA0\xA0x", "\xA0x"},
-      {"/My  Music/a  b.mp3", "/My Music/a b.mp3"},
-  };
-  for (const auto& [text, squeezed] : cases) EXPECT_EQ(host::SqueezeBlanks(text), squeezed) << text;
 }
 
 TEST(HostListFilesTest, PicksTheNewestListOfTheNick) {

@@ -5,6 +5,7 @@
 #include <malloc.h>
 #endif
 
+#include "command.h"
 #include "platform/env.h"
 #include "support/test_support.h"
 
@@ -16,14 +17,6 @@ constexpr const char* kLibrary = "quorbel.dll";
 #else
 constexpr const char* kLibrary = "./libquorbel.so";
 #endif
-
-const char* const kCommands[] = {
-    "ZOQ_Status",       "ZOQ_Show",         "ZOQ_Hide",          "ZOQ_CountFiles",
-    "ZOQ_SetDirectory", "ZOQ_StopGenerate", "ZOQ_SetEGSong",     "ZOQ_SetIniFile",
-    "ZOQ_SetAutoRenameBadFiles", "ZOQ_SetCompress", "ZOQ_BadListCount", "ZOQ_BadListGet",
-    "ZOQ_StartUpdateChart", "ZOQ_StartGenerate", "ZOQ_SearchFile", "ZOQ_At_Find",
-    "ZOQ_Dump",         "ZOQ_Compress",     "ZOQ_GetMPEGInfo",   "ZOQ_GetPlayerfromRegistry",
-    "ZOQ_GetDLLVersion"};
 }  // namespace
 
 class AbiTest : public ::testing::Test {
@@ -42,7 +35,9 @@ class AbiTest : public ::testing::Test {
 TEST_F(AbiTest, EveryExportIsThereUnderItsPlainName) {
   EXPECT_NE(Symbol<void*>("LoadDll"), nullptr);
   EXPECT_NE(Symbol<void*>("UnloadDll"), nullptr);
-  for (const char* name : kCommands) EXPECT_NE(Symbol<void*>(name), nullptr) << name;
+  for (const Command& command : AllCommands()) {
+    EXPECT_NE(Symbol<void*>(command.name), nullptr) << command.name;
+  }
 }
 
 TEST_F(AbiTest, ALoadedLibraryAnswersLikeTheHostExpects) {

@@ -37,8 +37,9 @@ class NestingEnv : public EnvWrapper {
  public:
   NestingEnv() : EnvWrapper(Env::Default()) {}
   std::unique_ptr<NativeProgressWindow> CreateProgressWindow(WindowHandle parent,
+                                                             const ProgressWindowLook& look,
                                                              ProgressWindowEvents* e) override {
-    return std::make_unique<CountedWindow>(EnvWrapper::CreateProgressWindow(parent, e),
+    return std::make_unique<CountedWindow>(EnvWrapper::CreateProgressWindow(parent, look, e),
                                            &windows_alive);
   }
   void PumpMessages() override {

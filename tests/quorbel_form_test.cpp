@@ -1,5 +1,5 @@
-// The progress window: created hidden on first need, shown and hidden by
-// the host, the Abort button stopping the engine.
+// The progress window: created hidden on first need with the program's
+// caption, shown and hidden by the host, the Abort button stopping the engine.
 #include "quorbel_form.h"
 #include "support/test_support.h"
 
@@ -37,6 +37,24 @@ TEST_F(ProgressWindowTest, ShowAndHideToggleTheOneWindow) {
   Call(ZOQ_Hide);
   EXPECT_EQ(engine().form1.get(), window);  // created once per engine
   EXPECT_FALSE(window->Visible());
+}
+
+TEST(ProgressWindowLookTest, ThePlatformGetsTheProgramsCaptionAndTheWindowsSize) {
+  struct Recorder : EnvWrapper {
+    using EnvWrapper::EnvWrapper;
+    ProgressWindowLook look;
+    std::unique_ptr<NativeProgressWindow> CreateProgressWindow(WindowHandle parent,
+                                                               const ProgressWindowLook& l,
+                                                               ProgressWindowEvents* e) override {
+      look = l;
+      return EnvWrapper::CreateProgressWindow(parent, l, e);
+    }
+  } recorder(Env::Default());
+  TZOQ_Quorbel engine(nullptr, &recorder);
+  engine.HideProgressWindow();
+  EXPECT_EQ(recorder.look.caption, "ZoQ ListGenerator DLL - ZoQ by Kadrel - http://www.quorbel.net");
+  EXPECT_EQ(recorder.look.client_width, 458);
+  EXPECT_EQ(recorder.look.client_height, 205);
 }
 
 TEST_F(ProgressWindowTest, NewWindowTakesItsBarFromTheCount) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/env_posix_internal.h"
-#include "platform/text_1252.h"
+#include "cp1252.h"
 
 namespace quorbel::posix {
 

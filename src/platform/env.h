@@ -1,9 +1,17 @@
 // The platform layer: everything the engine needs from the operating system.
 //
 // The engine never includes <windows.h> or POSIX headers; it talks to the
-// system only through this interface. There is one implementation per OS
-// (env_win32.cpp, env_posix.cpp); Env::Default() returns the one built in.
-// Tests may wrap it (EnvWrapper) to inject a fixed clock or failing calls.
+// system only through this interface, and takes what is fixed at compile
+// time from port.h. There is one implementation per OS (env_win32.cpp,
+// env_posix.cpp); Env::Default() returns the one built in. Tests may wrap it
+// (EnvWrapper) to inject a fixed clock or failing calls.
+//
+// What the system cannot do or does not have is answered with a value, the
+// same kind for every call: false from a call that did not happen, -1 for a
+// size or byte count it cannot give, nullptr for a file, listing or library
+// it cannot open (null below), nullopt for something nothing is registered
+// for, and an empty string or list for a text or list it does not have.
+// Each call below names only which of them it uses.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/port.h"
+
 // <windows.h> defines these as macros; the Env's methods keep their names.
 #undef LoadLibrary
 #undef ReplaceFile
@@ -22,14 +32,6 @@ namespace quorbel {
 
 // The host's window handle: HWND on Windows, an opaque pointer on Linux.
 using WindowHandle = void*;
-
-#ifdef _WIN32
-inline constexpr char kPathDelim = '\\';
-inline constexpr const char* kZipEngineName = "ZIPDLL.DLL";  // the zip engine's file
-#else
-inline constexpr char kPathDelim = '/';
-inline constexpr const char* kZipEngineName = "libzipdll.so";
-#endif
 
 // Attribute bits of a directory entry, as the Windows file system gives them
 // (POSIX reports the directory and hidden bits; the walk needs no other).
@@ -72,6 +74,14 @@ struct LocalTime {
   int year = 0, month = 0, day = 0;  // month 1..12
   int hour = 0, minute = 0, second = 0;
   int weekday = 0;  // 0 = Sunday
+};
+
+// What the engine decides of the progress window: its caption and the size
+// of its inside, in pixels at 96 per inch.
+struct ProgressWindowLook {
+  std::string caption;
+  int client_width = 0;
+  int client_height = 0;
 };
 
 // Callbacks of the native progress window into its owner.
@@ -141,8 +151,6 @@ class Env {
                                                             int64_t* size) = 0;
   // Size of an existing file in bytes, -1 when it cannot be opened.
   virtual int64_t FileSize(const std::string& path) = 0;
-  // Modification time of a file as a DOS date (high word) and time (low word).
-  virtual bool FileDosTime(const std::string& path, uint32_t* dos_date_time) = 0;
   // The stamp of a file opened by OpenFile; false when the system cannot
   // tell (the caller then treats the file as new every time).
   virtual bool StampFile(std::FILE* file, FileStamp* stamp) = 0;
@@ -178,7 +186,7 @@ class Env {
   // Processes every message waiting for the calling thread, then returns.
   virtual void PumpMessages() = 0;
   virtual std::unique_ptr<NativeProgressWindow> CreateProgressWindow(
-      WindowHandle parent, ProgressWindowEvents* events) = 0;
+      WindowHandle parent, const ProgressWindowLook& look, ProgressWindowEvents* events) = 0;
 
   // --- run-time libraries -------------------------------------------------
   // Loads a library by path or by bare name (system search); null on failure.
@@ -221,9 +229,6 @@ class EnvWrapper : public Env {
     return target_->OpenRegularFile(p, size);
   }
   int64_t FileSize(const std::string& p) override { return target_->FileSize(p); }
-  bool FileDosTime(const std::string& p, uint32_t* t) override {
-    return target_->FileDosTime(p, t);
-  }
   bool StampFile(std::FILE* f, FileStamp* s) override { return target_->StampFile(f, s); }
   int64_t FileClockNow() override { return target_->FileClockNow(); }
   std::unique_ptr<DirListing> ListDirectory(const std::string& d) override {
@@ -246,8 +251,9 @@ class EnvWrapper : public Env {
   LocalTime Now() override { return target_->Now(); }
   void PumpMessages() override { target_->PumpMessages(); }
   std::unique_ptr<NativeProgressWindow> CreateProgressWindow(WindowHandle p,
+                                                             const ProgressWindowLook& l,
                                                              ProgressWindowEvents* e) override {
-    return target_->CreateProgressWindow(p, e);
+    return target_->CreateProgressWindow(p, l, e);
   }
   void ShowErrorBox(const std::string& c, const std::string& t) override {
     target_->ShowErrorBox(c, t);

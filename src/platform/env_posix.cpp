@@ -164,18 +164,6 @@ class PosixEnv : public Env {
     return size;
   }
 
-  bool FileDosTime(const std::string& path, uint32_t* dos) override {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return false;
-    struct tm t;
-    localtime_r(&st.st_mtime, &t);
-    int year = t.tm_year + 1900 < 1980 ? 1980 : t.tm_year + 1900;
-    uint32_t date = uint32_t((year - 1980) << 9 | (t.tm_mon + 1) << 5 | t.tm_mday);
-    uint32_t time = uint32_t(t.tm_hour << 11 | t.tm_min << 5 | t.tm_sec / 2);
-    *dos = date << 16 | time;
-    return true;
-  }
-
   bool StampFile(std::FILE* file, FileStamp* stamp) override {
     struct stat st;
     if (fstat(fileno(file), &st) != 0) return false;
@@ -232,7 +220,7 @@ class PosixEnv : public Env {
   }
 
   std::unique_ptr<NativeProgressWindow> CreateProgressWindow(
-      WindowHandle, ProgressWindowEvents* events) override {
+      WindowHandle, const ProgressWindowLook&, ProgressWindowEvents* events) override {
     return posix::CreateHeadlessProgressWindow(events);
   }
 

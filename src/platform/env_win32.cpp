@@ -149,19 +149,6 @@ class Win32Env : public Env {
     return result;
   }
 
-  bool FileDosTime(const std::string& path, uint32_t* dos) override {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    FILETIME local;
-    WORD date, time;
-    if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
-        !FileTimeToDosDateTime(&local, &date, &time)) {
-      return false;
-    }
-    *dos = uint32_t(date) << 16 | time;
-    return true;
-  }
-
   bool StampFile(std::FILE* file, FileStamp* stamp) override {
     const intptr_t os_handle = _get_osfhandle(_fileno(file));
     if (os_handle == -1) return false;
@@ -264,8 +251,8 @@ class Win32Env : public Env {
   }
 
   std::unique_ptr<NativeProgressWindow> CreateProgressWindow(
-      WindowHandle parent, ProgressWindowEvents* events) override {
-    return win32::CreateProgressWindow(parent, events);
+      WindowHandle parent, const ProgressWindowLook& look, ProgressWindowEvents* events) override {
+    return win32::CreateProgressWindow(parent, look, events);
   }
 
   void ShowErrorBox(const std::string& caption, const std::string& text) override {

@@ -15,6 +15,7 @@ namespace quorbel::win32 {
 std::optional<std::string> OpenCommandForExtension(const std::string& dotted_extension);
 
 std::unique_ptr<NativeProgressWindow> CreateProgressWindow(WindowHandle parent,
+                                                           const ProgressWindowLook& look,
                                                            ProgressWindowEvents* events);
 
 }  // namespace quorbel::win32

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "platform/env_posix_internal.h"
-#include "platform/text_1252.h"
+#include "cp1252.h"
 
 namespace quorbel::posix {
 
@@ -29,28 +29,10 @@ struct UnrefDeleter {
 };
 using AppInfo = std::unique_ptr<GAppInfo, UnrefDeleter>;
 
-// The library's single-byte text as the UTF-8 that the database's globs
-// are written in; other bytes could make GIO read past the text's end.
-std::string Cp1252ToUtf8(const std::string& text) {
-  std::string out;
-  for (unsigned char byte : text) {
-    const char16_t u = Cp1252ToUnicode(byte);
-    if (u < 0x80) {
-      out += char(u);
-    } else if (u < 0x800) {
-      out += char(0xC0 | (u >> 6));
-      out += char(0x80 | (u & 0x3F));
-    } else {
-      out += char(0xE0 | (u >> 12));
-      out += char(0x80 | ((u >> 6) & 0x3F));
-      out += char(0x80 | (u & 0x3F));
-    }
-  }
-  return out;
-}
-
 // The MIME type registered for a dotted extension; empty when none is.
 std::string MimeTypeOf(const std::string& dotted_extension) {
+  // The database's globs are UTF-8; other bytes could make GIO read past the
+  // text's end.
   const std::string name = kProbeName + Cp1252ToUtf8(dotted_extension);
   gboolean uncertain = FALSE;
   GText type(g_content_type_guess(name.c_str(), nullptr, 0, &uncertain));

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/env_win32_internal.h"
-#include "engine_text.h"
 
 namespace quorbel::win32 {
 
@@ -14,8 +13,6 @@ namespace {
 
 constexpr const char* kClassName = "TForm1";
 constexpr int kAbortId = 1;
-constexpr int kClientWidth = 458;
-constexpr int kClientHeight = 205;
 constexpr WPARAM kSimplePanel = 255;  // SB_SIMPLEID
 
 struct Control {
@@ -78,17 +75,16 @@ void RegisterOnce() {
 
 class Win32ProgressWindow : public NativeProgressWindow {
  public:
-  Win32ProgressWindow(HWND parent, ProgressWindowEvents* events) {
+  Win32ProgressWindow(HWND parent, const ProgressWindowLook& look, ProgressWindowEvents* events) {
     RegisterOnce();
     // A dialog frame without system menu or size buttons; a child of the
     // host's window, or a pop-up where the host gave none.
     DWORD style = WS_CAPTION | WS_DLGFRAME | WS_CLIPCHILDREN | (parent ? WS_CHILD : WS_POPUP);
     DWORD ex_style = WS_EX_DLGMODALFRAME;
-    RECT r{0, 0, kClientWidth, kClientHeight};
+    RECT r{0, 0, look.client_width, look.client_height};
     AdjustWindowRectEx(&r, style, FALSE, ex_style);
-    std::string caption = "ZoQ ListGenerator DLL - ZoQ by Kadrel - " + std::string(kWeb);
     int x = parent ? 0 : CW_USEDEFAULT, y = parent ? 0 : CW_USEDEFAULT;
-    hwnd_ = CreateWindowExA(ex_style, kClassName, caption.c_str(), style, x, y, r.right - r.left,
+    hwnd_ = CreateWindowExA(ex_style, kClassName, look.caption.c_str(), style, x, y, r.right - r.left,
                             r.bottom - r.top, parent, nullptr, ThisModule(), nullptr);
     if (hwnd_ == nullptr) return;
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(events));
@@ -145,8 +141,9 @@ class Win32ProgressWindow : public NativeProgressWindow {
 }  // namespace
 
 std::unique_ptr<NativeProgressWindow> CreateProgressWindow(WindowHandle parent,
+                                                           const ProgressWindowLook& look,
                                                            ProgressWindowEvents* events) {
-  return std::make_unique<Win32ProgressWindow>(static_cast<HWND>(parent), events);
+  return std::make_unique<Win32ProgressWindow>(static_cast<HWND>(parent), look, events);
 }
 
 }  // namespace quorbel::win32

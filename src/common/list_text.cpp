@@ -1,6 +1,6 @@
-// Blank squeezing: every run of equal blanks shrinks to its first blank.
-#include "quorbel_oob.h"
-#include "engine_text.h"
+// Blank squeezing and double blanks, as the list, the renames, find
+// answering and the host all see them.
+#include "list_text.h"
 
 namespace quorbel {
 
@@ -13,7 +13,7 @@ bool IsBlank(char c) { return c == kSpace || c == kNbsp; }
 // The character that ends a run is copied without being looked at, so a
 // space followed by two NBSPs keeps all three: the list, the renames and
 // find answering all depend on exactly this result.
-std::string TZOQ_Quorbel::Squeeze(const std::string& text) {
+std::string SqueezeBlanks(const std::string& text) {
   std::string result;
   result.reserve(text.size());
   size_t p = 0;
@@ -26,5 +26,7 @@ std::string TZOQ_Quorbel::Squeeze(const std::string& text) {
   }
   return result;
 }
+
+bool HasDoubleBlank(const std::string& text) { return text.find(kDoubleBlank) != std::string::npos; }
 
 }  // namespace quorbel

@@ -1,9 +1,10 @@
 // Windows-1252, the single-byte code page the library's text is taken in
-// where the system offers no such code page of its own (Linux).
+// where the system offers no such code page of its own (Linux), and that the
+// host shows as UTF-8.
 #pragma once
 
-#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quorbel {
 
@@ -18,11 +19,16 @@ inline char16_t Cp1252ToUnicode(unsigned char byte) {
   return (byte >= 0x80 && byte < 0xA0) ? kHigh[byte - 0x80] : char16_t(byte);
 }
 
-inline std::u16string Cp1252ToUtf16(const std::string& text) {
+inline std::u16string Cp1252ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   for (unsigned char c : text) out.push_back(Cp1252ToUnicode(c));
   return out;
 }
+
+// Appends one byte's character to `out` in UTF-8.
+void AppendCp1252AsUtf8(std::string* out, unsigned char byte);
+
+std::string Cp1252ToUtf8(std::string_view text);
 
 }  // namespace quorbel

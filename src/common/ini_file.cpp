@@ -1,13 +1,13 @@
-#include "ini.h"
+// Reading a profile file in one pass, every section kept with its line numbers.
+#include "ini_file.h"
 
 #include <string_view>
 
-namespace host {
+namespace quorbel {
 
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-constexpr size_t kValueLimit = 2047;
 
 std::string_view Trim(std::string_view s) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -21,12 +21,12 @@ std::string Unquoted(std::string_view value) {
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
-  return std::string(value.substr(0, kValueLimit));
+  return std::string(value.substr(0, kIniValueLimit));
 }
 
 }  // namespace
 
-bool SameName(const std::string& a, const std::string& b) {
+bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     unsigned char x = a[i], y = b[i];
@@ -92,4 +92,4 @@ std::optional<std::string> IniFile::Value(const std::string& section, const std:
   return std::nullopt;
 }
 
-}  // namespace host
+}  // namespace quorbel

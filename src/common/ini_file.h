@@ -1,15 +1,20 @@
-// The configuration file as the library reads it: section and key names
-// without regard to case, the first section and the first key of a name win,
-// names and values trimmed, one pair of enclosing quotes removed, lines
-// starting with ";" are comments. Read here to check it before a run and to
-// learn the nick; what the library would pass over silently is recorded.
+// Profile (INI) files with the observable rules of the Windows reader:
+// section and key names match without regard to case, the first section and
+// the first key of a name win, a value is the text after the first "=" of
+// its line (at most 2047 characters), names and values are trimmed of
+// blanks, a value's one pair of enclosing quotes is removed, and lines
+// starting with ";" are comments. The library reads its configuration this
+// way where the system has no such reader (Linux); the host reads it the
+// same way to check it before a run, so what a reader passes over silently
+// is recorded too.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-namespace host {
+namespace quorbel {
 
 struct IniEntry {
   size_t line = 0;  // from 1
@@ -37,8 +42,12 @@ struct IniFile {
   std::optional<std::string> Value(const std::string& section, const std::string& key) const;
 };
 
+// The most characters of a value that a reader returns.
+inline constexpr size_t kIniValueLimit = 2047;  // a 2048-character buffer with its zero
+
 IniFile ParseIni(std::string bytes);
 
-bool SameName(const std::string& a, const std::string& b);
+// Equal names, ASCII letters compared without regard to case.
+bool SameName(std::string_view a, std::string_view b);
 
-}  // namespace host
+}  // namespace quorbel

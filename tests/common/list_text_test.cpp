@@ -1,6 +1,6 @@
-// Blank squeezing: runs of equal blanks shrink to one, the character that
-// ends a run is kept unexamined.
-#include "engine_text.h"
+// Blank squeezing, shared by the library and the host: runs of equal
+// blanks shrink to one, the character that ends a run is kept unexamined.
+#include "list_text.h"
 #include "support/test_support.h"
 
 namespace quorbel::test {
@@ -19,7 +19,7 @@ class SqueezeTest : public ::testing::TestWithParam<SqueezeCase> {};
 TEST_P(SqueezeTest, GivesTheExpectedText) {
   const SqueezeCase& c = GetParam();
   const std::string original = c.text;
-  EXPECT_EQ(TZOQ_Quorbel::Squeeze(c.text), c.expected) << c.why;
+  EXPECT_EQ(SqueezeBlanks(c.text), c.expected) << c.why;
   EXPECT_EQ(c.text, original) << "the argument must stay unchanged";
 }
 
@@ -27,6 +27,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SqueezeTest,
     ::testing::Values(
         SqueezeCase{"two spaces", "a  b", "a b"},
+        SqueezeCase{"a path's folder and name", "/My  Music/a  b.mp3", "/My Music/a b.mp3"},
         SqueezeCase{"five spaces", "a     b", "a b"},
         SqueezeCase{"trailing run", "abc   ", "abc "},
         SqueezeCase{"leading run", "   abc", " abc"},
