@@ -41,22 +41,14 @@ struct KeyLine {
 };
 
 // The key lines of the first section of that name, in file order.
-std::vector<KeyLine> ReadSection(const std::string& path, const std::string& section) {
+std::vector<KeyLine> SectionLines(std::string_view content, const std::string& section) {
   std::vector<KeyLine> lines;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return lines;
-  std::string content;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
-  std::fclose(f);
-
   enum { kBefore, kInside, kAfter } state = kBefore;
   size_t pos = 0;
   while (pos < content.size() && state != kAfter) {
     size_t end = content.find_first_of("\r\n", pos);
     if (end == std::string::npos) end = content.size();
-    std::string_view line = Trim(std::string_view(content).substr(pos, end - pos));
+    std::string_view line = Trim(content.substr(pos, end - pos));
     pos = end + 1;
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
@@ -80,12 +72,32 @@ std::vector<KeyLine> ReadSection(const std::string& path, const std::string& sec
   return lines;
 }
 
+std::string ReadWhole(const std::string& path) {
+  std::string content;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return content;
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
+  std::fclose(f);
+  return content;
+}
+
 }  // namespace
 
 std::vector<std::string> ProfileKeys(const std::string& path, const std::string& section) {
+  return ProfileKeysInText(ReadWhole(path), section);
+}
+
+std::string ProfileString(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& fallback) {
+  return ProfileStringInText(ReadWhole(path), section, key, fallback);
+}
+
+std::vector<std::string> ProfileKeysInText(std::string_view content, const std::string& section) {
   std::vector<std::string> keys;
   size_t used = 1;  // the list's closing zero
-  for (auto& line : ReadSection(path, section)) {
+  for (auto& line : SectionLines(content, section)) {
     if (used + line.key.size() + 1 > kKeyListLimit) break;
     used += line.key.size() + 1;
     keys.push_back(std::move(line.key));
@@ -93,9 +105,9 @@ std::vector<std::string> ProfileKeys(const std::string& path, const std::string&
   return keys;
 }
 
-std::string ProfileString(const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& fallback) {
-  for (auto& line : ReadSection(path, section)) {
+std::string ProfileStringInText(std::string_view content, const std::string& section,
+                                const std::string& key, const std::string& fallback) {
+  for (auto& line : SectionLines(content, section)) {
     if (SameName(line.key, key)) return std::move(line.value);
   }
   return fallback.substr(0, std::min(fallback.size(), kValueLimit));
