@@ -6,6 +6,7 @@
 
 #include "harness.h"
 #include "platform/env_posix_internal.h"
+#include "support/vector_listing.h"
 #include "zipdll.h"
 
 namespace quorbel::fuzz {
@@ -17,22 +18,6 @@ constexpr char kDelim = '/';
 constexpr const char* kExecExport = "ZipDllExec";
 
 std::string Parent(const std::string& path) { return path.substr(0, path.rfind(kDelim)); }
-
-// A listing taken whole when the folder is opened: what a nested command
-// changes meanwhile does not disturb it.
-class MemoryListing : public DirListing {
- public:
-  explicit MemoryListing(std::vector<DirEntry> entries) : entries_(std::move(entries)) {}
-  bool Next(DirEntry* entry) override {
-    if (next_ == entries_.size()) return false;
-    *entry = entries_[next_++];
-    return true;
-  }
-
- private:
-  std::vector<DirEntry> entries_;
-  size_t next_ = 0;
-};
 
 DirEntry Entry(std::string name, bool folder) {
   const uint32_t hidden = name[0] == '.' ? attr::kHidden : 0;
@@ -389,7 +374,8 @@ std::unique_ptr<DirListing> MemoryEnv::ListDirectory(const std::string& d) {
     const std::string name = it->first.substr(key.path.size() + 1);
     if (name.find(kDelim) == std::string::npos) entries.push_back(Entry(name, !it->second.content));
   }
-  return std::make_unique<MemoryListing>(std::move(entries));
+  // Taken whole now: what a nested command changes meanwhile does not disturb it.
+  return std::make_unique<test::VectorListing>(std::move(entries));
 }
 
 std::string MemoryEnv::DirectoryIdentity(const std::string& d) {
