@@ -388,16 +388,16 @@ std::string MemoryEnv::DirectoryIdentity(const std::string& d) {
 // The POSIX reader's rules over the file's text; a missing file or a folder
 // reads as empty, as it does there.
 std::vector<std::string> MemoryEnv::ProfileKeys(const std::string& p, const std::string& s) {
-  std::string text;
-  ReadWhole(p, &text);
-  return posix::ProfileKeysInText(text, s);
+  std::lock_guard lock(mutex_);
+  const Content* content = FindFile(p);
+  return posix::ProfileKeysInText(content != nullptr ? content->bytes : std::string_view(), s);
 }
 
 std::string MemoryEnv::ProfileString(const std::string& p, const std::string& s,
                                      const std::string& k, const std::string& f) {
-  std::string text;
-  ReadWhole(p, &text);
-  return posix::ProfileStringInText(text, s, k, f);
+  std::lock_guard lock(mutex_);
+  const Content* content = FindFile(p);
+  return posix::ProfileStringInText(content != nullptr ? content->bytes : std::string_view(), s, k, f);
 }
 
 // The zip engine is loaded once for the process and handed out again; its

@@ -6,6 +6,7 @@
 // comments. The first section and the first key of a name win.
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "platform/env_posix_internal.h"
@@ -36,18 +37,20 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 struct KeyLine {
-  std::string key;
-  std::string value;
+  std::string_view key;
+  std::string_view value;
 };
 
-// The key lines of the first section of that name, in file order.
-std::vector<KeyLine> SectionLines(std::string_view content, const std::string& section) {
-  std::vector<KeyLine> lines;
+// Calls `visit` with the key lines of the first section of that name, in
+// file order, until it returns false. Nothing is copied: reading a value
+// list asks for every key in turn, each time over the whole file.
+template <class Visit>
+void ForEachKeyLine(std::string_view content, const std::string& section, Visit visit) {
   enum { kBefore, kInside, kAfter } state = kBefore;
   size_t pos = 0;
   while (pos < content.size() && state != kAfter) {
     size_t end = content.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = content.size();
+    if (end == std::string_view::npos) end = content.size();
     std::string_view line = Trim(content.substr(pos, end - pos));
     pos = end + 1;
     if (line.empty() || line.front() == ';') continue;
@@ -67,9 +70,8 @@ std::vector<KeyLine> SectionLines(std::string_view content, const std::string& s
       value = value.substr(1, value.size() - 2);
     }
     if (value.size() > kValueLimit) value = value.substr(0, kValueLimit);
-    lines.push_back({std::string(Trim(line.substr(0, eq))), std::string(value)});
+    if (!visit(KeyLine{Trim(line.substr(0, eq)), value})) return;
   }
-  return lines;
 }
 
 std::string ReadWhole(const std::string& path) {
@@ -97,20 +99,23 @@ std::string ProfileString(const std::string& path, const std::string& section,
 std::vector<std::string> ProfileKeysInText(std::string_view content, const std::string& section) {
   std::vector<std::string> keys;
   size_t used = 1;  // the list's closing zero
-  for (auto& line : SectionLines(content, section)) {
-    if (used + line.key.size() + 1 > kKeyListLimit) break;
+  ForEachKeyLine(content, section, [&](const KeyLine& line) {
+    if (used + line.key.size() + 1 > kKeyListLimit) return false;
     used += line.key.size() + 1;
-    keys.push_back(std::move(line.key));
-  }
+    keys.emplace_back(line.key);
+    return true;
+  });
   return keys;
 }
 
 std::string ProfileStringInText(std::string_view content, const std::string& section,
                                 const std::string& key, const std::string& fallback) {
-  for (auto& line : SectionLines(content, section)) {
-    if (SameName(line.key, key)) return std::move(line.value);
-  }
-  return fallback.substr(0, std::min(fallback.size(), kValueLimit));
+  std::optional<std::string> found;
+  ForEachKeyLine(content, section, [&](const KeyLine& line) {
+    if (SameName(line.key, key)) found.emplace(line.value);
+    return !found;
+  });
+  return found ? *found : fallback.substr(0, std::min(fallback.size(), kValueLimit));
 }
 
 }  // namespace quorbel::posix
