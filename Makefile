@@ -4,7 +4,8 @@
 #               machine can run and say plainly what it could not
 # Further targets: build, native, win32, win64, test-native, test-win32,
 # test-win64, test-setup, dist, test-dist, bench, clean,
-#   fuzz (every fuzz target for FUZZ_SECONDS each), test-sanitize (the suite
+#   fuzz (every fuzz target for FUZZ_SECONDS each, or to FUZZ_RUNS executions
+#   each when that is given), test-sanitize (the suite
 #   under ASan+UBSan+LSan), test-tsan (under ThreadSanitizer), test-fuzz-smoke.
 #   make install [PREFIX=/usr/local] [DESTDIR=]   the Linux host, libraries, manual, completion
 #   make uninstall [PREFIX=/usr/local] [DESTDIR=]
@@ -21,6 +22,7 @@ PREFIX      ?= /usr/local
         test-setup test-summary-start dist test-dist demo bench clean \
         install uninstall fuzz test-sanitize test-tsan test-fuzz-smoke
 FUZZ_SECONDS       ?= 180
+FUZZ_RUNS          ?=
 FUZZ_SMOKE_SECONDS ?= 3
 
 setup:
@@ -82,11 +84,11 @@ test-tsan: setup test-summary-start
 	@echo "the native suite under ThreadSanitizer (clang): passed" >> $(SUMMARY)
 
 test-fuzz-smoke: setup test-summary-start
-	@scripts/fuzz.sh $(FUZZ_SMOKE_SECONDS)
+	@FUZZ_RUNS= scripts/fuzz.sh $(FUZZ_SMOKE_SECONDS)
 	@echo "every fuzz target over its seeds for $(FUZZ_SMOKE_SECONDS) s: passed" >> $(SUMMARY)
 
 fuzz: setup
-	@scripts/fuzz.sh $(FUZZ_SECONDS)
+	@FUZZ_RUNS=$(FUZZ_RUNS) scripts/fuzz.sh $(FUZZ_SECONDS)
 
 demo: native
 	@scripts/demo.sh $(NATIVE_DIR)/bin

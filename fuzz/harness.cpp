@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
+#include "memenv.h"
 #include "platform/env.h"
 
 namespace quorbel::fuzz {
@@ -18,64 +20,37 @@ namespace {
 
 const size_t kPage = size_t(sysconf(_SC_PAGESIZE));
 
-// Every path the library is given passes here: inside the scratch folder,
-// never climbing out of it.
-bool Inside(const std::string& path) {
-  const std::string& root = Scratch();
-  if (path.compare(0, root.size(), root) != 0) return false;
-  if (path.size() > root.size() && path[root.size()] != '/') return false;
-  return path.find("..") == std::string::npos;
+// Mapping and protecting pages costs system calls for each host buffer:
+// released buffers wait here for the next one.
+std::vector<char*>& SparePages() {
+  static std::vector<char*> spare;
+  return spare;
 }
 
-class ConfinedEnv : public EnvWrapper {
- public:
-  ConfinedEnv() : EnvWrapper(Env::Default()) {}
-  bool FileExists(const std::string& p) override { return Inside(p) && EnvWrapper::FileExists(p); }
-  bool DirectoryExists(const std::string& p) override {
-    return Inside(p) && EnvWrapper::DirectoryExists(p);
-  }
-  bool RemoveFile(const std::string& p) override { return Inside(p) && EnvWrapper::RemoveFile(p); }
-  bool RenameFile(const std::string& f, const std::string& t) override {
-    return Inside(f) && Inside(t) && EnvWrapper::RenameFile(f, t);
-  }
-  bool ReplaceFile(const std::string& f, const std::string& t) override {
-    return Inside(f) && Inside(t) && EnvWrapper::ReplaceFile(f, t);
-  }
-  std::FILE* OpenFile(const std::string& p, const char* m) override {
-    return Inside(p) ? EnvWrapper::OpenFile(p, m) : nullptr;
-  }
-  std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& p, int64_t* size) override {
-    return Inside(p) ? EnvWrapper::OpenRegularFile(p, size) : nullptr;
-  }
-  int64_t FileSize(const std::string& p) override { return Inside(p) ? EnvWrapper::FileSize(p) : -1; }
-  std::unique_ptr<DirListing> ListDirectory(const std::string& d) override {
-    return Inside(d) ? EnvWrapper::ListDirectory(d) : nullptr;
-  }
-  std::string DirectoryIdentity(const std::string& d) override {
-    return Inside(d) ? EnvWrapper::DirectoryIdentity(d) : std::string();
-  }
-  std::vector<std::string> ProfileKeys(const std::string& p, const std::string& s) override {
-    return Inside(p) ? EnvWrapper::ProfileKeys(p, s) : std::vector<std::string>();
-  }
-  std::string ProfileString(const std::string& p, const std::string& s, const std::string& k,
-                            const std::string& f) override {
-    return Inside(p) ? EnvWrapper::ProfileString(p, s, k, f) : f;
-  }
-  std::string FallbackDirectory() override { return Scratch() + "/"; }
-};
+MemoryEnv* g_memory = nullptr;
+
+MemoryEnv& Memory() {
+  if (g_memory == nullptr) Breach("no file tree", "ConfineToScratch was not called");
+  return *g_memory;
+}
 
 }  // namespace
 
 GuardedBuffer::GuardedBuffer(std::string_view text) {
-  void* p = mmap(nullptr, 2 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) Breach("mmap", "no memory for a host buffer");
-  pages_ = static_cast<char*>(p);
-  mprotect(pages_ + kPage, kPage, PROT_NONE);
+  if (!SparePages().empty()) {
+    pages_ = SparePages().back();
+    SparePages().pop_back();
+  } else {
+    void* p = mmap(nullptr, 2 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) Breach("mmap", "no memory for a host buffer");
+    pages_ = static_cast<char*>(p);
+    mprotect(pages_ + kPage, kPage, PROT_NONE);
+  }
   start_ = pages_ + kPage - kHostBufferSize;
   Fill(text);
 }
 
-GuardedBuffer::~GuardedBuffer() { munmap(pages_, 2 * kPage); }
+GuardedBuffer::~GuardedBuffer() { SparePages().push_back(pages_); }
 
 void GuardedBuffer::Fill(std::string_view text) {
   // Bytes the reply does not overwrite keep a marker, not a stale zero.
@@ -138,33 +113,50 @@ const std::string& Scratch() {
 std::string ScratchPath(std::string_view name) { return Scratch() + "/" + std::string(name); }
 
 void ConfineToScratch() {
-  static ConfinedEnv* env = [] {
-    Scratch();  // made before the clean-up below is registered, so it outlives it
-    static ConfinedEnv confined;
-    SetEnvForTesting(&confined);
-    // The scratch folder goes with the process.
-    std::atexit([] {
-      std::error_code ec;
-      fs::remove_all(Scratch(), ec);
-    });
-    return &confined;
-  }();
-  (void)env;
+  if (g_memory != nullptr) return;
+  Scratch();  // made before the clean-up below is registered, so it outlives it
+  // Never destroyed: the library may still call it at exit, and the leak
+  // check at exit finds the files left open through it.
+  g_memory = new MemoryEnv(Env::Default(), Scratch());
+  SetEnvForTesting(g_memory);
+  // The scratch folder goes with the process.
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(Scratch(), ec);
+  });
 }
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
+  if (!Memory().WriteWhole(path, bytes)) Breach("cannot write scratch file", path);
+}
+
+void EmptyFolder(const std::string& path) { Memory().EmptyFolder(path); }
+
+bool MakeFolder(const std::string& path) { return Memory().MakeFolders(path); }
+
+void WriteRealFile(const std::string& path, std::string_view bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) Breach("cannot write scratch file", path);
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
 }
 
-void EmptyFolder(const std::string& path) {
+bool ReadRealFile(const std::string& path, std::string* bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  bytes->clear();
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes->append(chunk, n);
+  std::fclose(f);
+  return true;
+}
+
+void EmptyRealFolder(const std::string& path) {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(path, ec)) fs::remove_all(entry.path(), ec);
 }
 
-void MakeFolder(const std::string& path) {
+void MakeRealFolder(const std::string& path) {
   std::error_code ec;
   fs::create_directories(path, ec);
 }

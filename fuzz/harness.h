@@ -54,13 +54,23 @@ int ReplyCode(const std::string& reply);
 const std::string& Scratch();
 std::string ScratchPath(std::string_view name);
 
-// Installs the confining platform layer (once per process).
+// Installs the platform layer that holds the scratch folder in memory
+// (memenv.h) and confines the library to it (once per process).
 void ConfineToScratch();
 
+// Files and folders of the in-memory scratch folder, as the library sees
+// them once ConfineToScratch has run.
 void WriteBytes(const std::string& path, std::string_view bytes);
 // Removes everything inside a folder, keeping the folder.
 void EmptyFolder(const std::string& path);
-void MakeFolder(const std::string& path);
+// Makes a folder and those above it; false when a file stands in the way.
+bool MakeFolder(const std::string& path);
+
+// The same on disk, for the zip engine, which opens files by path itself.
+void WriteRealFile(const std::string& path, std::string_view bytes);
+bool ReadRealFile(const std::string& path, std::string* bytes);
+void EmptyRealFolder(const std::string& path);
+void MakeRealFolder(const std::string& path);
 
 // Loads the library once for the targets that keep one engine.
 void LoadOnce();

@@ -23,12 +23,12 @@ int32_t AbortAfter(const ZipCallbackData* data) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider input(data, size);
-  EmptyFolder(Scratch());
+  EmptyRealFolder(Scratch());
   const int count = input.ConsumeIntegralInRange(0, 3);
   std::vector<std::string> paths;
   for (int i = 0; i < count; ++i) {
     paths.push_back(ScratchPath("f" + std::to_string(i) + ".txt"));
-    if (input.ConsumeBool()) WriteBytes(paths.back(), input.ConsumeRandomLengthString(4000));
+    if (input.ConsumeBool()) WriteRealFile(paths.back(), input.ConsumeRandomLengthString(4000));
   }
   std::vector<ZipFileData> files;
   for (const std::string& p : paths) files.push_back(ZipFileData{p.c_str()});

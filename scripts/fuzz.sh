@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (fuzz/, clang and libFuzzer) and runs each one.
 #   scripts/fuzz.sh [seconds per target] [target ...]
+#   FUZZ_RUNS=10000000 scripts/fuzz.sh [target ...]   each to that many executions
 # Default 180 seconds each; a target found fault leaves its input in
 # build/fuzz/findings/ and fails the run. Corpora grow in build/fuzz/corpus/
 # (the seeds checked in under fuzz/corpus/ stay as they are). make test runs
 # it for a few seconds per target as a smoke test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-180}"
-shift || true
+runs="${FUZZ_RUNS:-}"
+seconds=180
+# With a count the seconds are optional: a number first is still taken as them.
+if [[ "${1:-}" =~ ^[0-9]+$ ]]; then seconds="$1"; shift; fi
+if [ -n "$runs" ]; then limit=(-runs="$runs"); else limit=(-max_total_time="$seconds"); fi
+label="${limit[0]#-}"
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(mpeg ini find search chart generate zip commands)
 dir=build/fuzz
@@ -25,25 +30,28 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 mkdir -p "$dir/findings" "$dir/logs"
 failed=0
-printf '%-10s %12s %8s %10s %8s %6s\n' target executions seconds exec/s cov ft
+# The table goes to the terminal and to $dir/results.txt.
+row() { printf '%-10s %12s %8s %10s %8s %6s\n' "$@" | tee -a "$dir/results.txt"; }
+echo "# $(date '+%F %T') $label" >>"$dir/results.txt"
+row target executions seconds exec/s cov ft
 for t in "${targets[@]}"; do
   corpus="$dir/corpus/$t"
   mkdir -p "$corpus"
   log="$dir/logs/$t.log"
   start=$(date +%s)
   # New inputs go to the build's corpus; the seeds are read, never changed.
-  if ! "$dir/bin/fuzz_$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 \
+  if ! "$dir/bin/fuzz_$t" "${limit[@]}" -timeout=25 -rss_limit_mb=2560 \
         -print_final_stats=1 -artifact_prefix="$dir/findings/$t-" \
         "$corpus" "fuzz/corpus/$t" >"$log" 2>&1; then
     failed=1
     echo "fuzz: $t found a fault; input in $dir/findings/, log in $log" >&2
   fi
   elapsed=$(( $(date +%s) - start ))
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  done_runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   last=$(grep -E '^#[0-9]+' "$log" | tail -1)
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
-  printf '%-10s %12s %8s %10s %8s %6s\n' "$t" "${runs:-?}" "$elapsed" \
-    "$(( ${runs:-0} / (elapsed > 0 ? elapsed : 1) ))" "${cov:-?}" "${ft:-?}"
+  row "$t" "${done_runs:-?}" "$elapsed" "$(( ${done_runs:-0} / (elapsed > 0 ? elapsed : 1) ))" \
+    "${cov:-?}" "${ft:-?}"
 done
 exit "$failed"

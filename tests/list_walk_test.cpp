@@ -9,6 +9,7 @@
 #include "quorbel_form.h"
 #include "engine_text.h"
 #include "support/test_support.h"
+#include "support/vector_listing.h"
 
 namespace quorbel::test {
 
@@ -23,20 +24,6 @@ DirEntry File(const std::string& name) { return {name, attr::kArchive}; }
 std::string ByFiles(const std::string& dir, const std::string& name) {
   return name + kSep + dir + kPathDelim;
 }
-
-class VectorListing : public DirListing {
- public:
-  explicit VectorListing(std::vector<DirEntry> entries) : entries_(std::move(entries)) {}
-  bool Next(DirEntry* entry) override {
-    if (next_ == entries_.size()) return false;
-    *entry = entries_[next_++];
-    return true;
-  }
-
- private:
-  std::vector<DirEntry> entries_;
-  size_t next_ = 0;
-};
 
 // Serves directory listings from a map; everything else is the real system.
 // The pump hook runs only while a counting is in progress.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/env.h"
@@ -13,6 +14,11 @@ namespace quorbel::posix {
 std::vector<std::string> ProfileKeys(const std::string& path, const std::string& section);
 std::string ProfileString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& fallback);
+// The same rules over a file's text already in memory (a missing file reads
+// as empty text).
+std::vector<std::string> ProfileKeysInText(std::string_view content, const std::string& section);
+std::string ProfileStringInText(std::string_view content, const std::string& section,
+                                const std::string& key, const std::string& fallback);
 
 int CompareText(const std::string& a, const std::string& b);
 std::string SortKey(const std::string& text);

@@ -26,8 +26,8 @@ std::string ReadBytes(const std::string& path) {
 }
 
 // The key lines of the first section of that name, in file order.
-std::vector<IniEntry> ReadSection(const std::string& path, const std::string& section) {
-  const IniFile ini = ParseIni(ReadBytes(path));
+std::vector<IniEntry> ReadSection(std::string_view content, const std::string& section) {
+  const IniFile ini = ParseIni(std::string(content));
   const IniSection* found = ini.Find(section);
   return found != nullptr ? found->entries : std::vector<IniEntry>{};
 }
@@ -35,9 +35,18 @@ std::vector<IniEntry> ReadSection(const std::string& path, const std::string& se
 }  // namespace
 
 std::vector<std::string> ProfileKeys(const std::string& path, const std::string& section) {
+  return ProfileKeysInText(ReadBytes(path), section);
+}
+
+std::string ProfileString(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& fallback) {
+  return ProfileStringInText(ReadBytes(path), section, key, fallback);
+}
+
+std::vector<std::string> ProfileKeysInText(std::string_view content, const std::string& section) {
   std::vector<std::string> keys;
   size_t used = 1;  // the list's closing zero
-  for (auto& line : ReadSection(path, section)) {
+  for (auto& line : ReadSection(content, section)) {
     if (used + line.key.size() + 1 > kKeyListLimit) break;
     used += line.key.size() + 1;
     keys.push_back(std::move(line.key));
@@ -45,9 +54,9 @@ std::vector<std::string> ProfileKeys(const std::string& path, const std::string&
   return keys;
 }
 
-std::string ProfileString(const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& fallback) {
-  for (auto& line : ReadSection(path, section)) {
+std::string ProfileStringInText(std::string_view content, const std::string& section,
+                                const std::string& key, const std::string& fallback) {
+  for (auto& line : ReadSection(content, section)) {
     if (SameName(line.key, key)) return std::move(line.value);
   }
   return fallback.substr(0, std::min(fallback.size(), kIniValueLimit));
