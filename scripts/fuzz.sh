@@ -26,7 +26,9 @@ if ! { cmake -S fuzz -B "$dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=cla
   exit 1
 fi
 
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+# A smaller quarantine than the default keeps freed memory warm: the same
+# checks, fewer page faults per execution.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:quarantine_size_mb=64"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 mkdir -p "$dir/findings" "$dir/logs"
 failed=0

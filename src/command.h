@@ -47,8 +47,8 @@ struct Command {
 // Every exported command once, in the order of the export lists: the export
 // name, its body, then how it runs (Command's fields, by name). The exports,
 // the command table, the bodies' declarations and the reply tags all come
-// from this list; src/quorbel.def, src/quorbel.map and include/quorbel.h are
-// checked against it by the test suite.
+// from this list; src/quorbel.def, src/quorbel.map, include/quorbel.h and the
+// host's shell completions are checked against it by the test suite.
 #define QUORBEL_COMMANDS(X)                                                              \
   X(ZOQ_Status, StatusBody, .reads_argument = true)                                      \
   X(ZOQ_Show, ShowBody)                                                                  \

@@ -29,8 +29,7 @@ bool TextFile::Rewrite(Env& env, const std::string& path) {
   if (file_ == nullptr) return false;
   path_ = path;
   writing_ = true;
-  buffer_.clear();
-  buffer_.reserve(kChunk);
+  buffer_.clear();  // grows as lines come: most files written are short
   return true;
 }
 
@@ -79,10 +78,11 @@ bool TextFile::Fill() {
   if (eof_) return false;
   buffer_.erase(0, read_pos_);
   read_pos_ = 0;
-  size_t old = buffer_.size();
-  buffer_.resize(old + kChunk);
-  size_t n = std::fread(buffer_.data() + old, 1, kChunk, file_);
-  buffer_.resize(old + n);
+  // Read beside the buffer and append what came: growing the buffer first
+  // would zero a whole chunk for a file of a few lines.
+  char chunk[kChunk];
+  const size_t n = std::fread(chunk, 1, kChunk, file_);
+  buffer_.append(chunk, n);
   if (n < kChunk) {
     if (std::ferror(file_)) throw EInOutError("Read error on " + path_, kReadFailed);
     eof_ = true;

@@ -23,6 +23,17 @@ std::vector<std::string> NamesIn(const std::string& file, const std::string& lin
   return names;
 }
 
+// The ZOQ_ words of a source file, in order (the shell completions' lists).
+std::vector<std::string> CommandWordsIn(const std::string& file) {
+  const std::string text = ReadFile(std::string(QUORBEL_SOURCE_DIR) + "/" + file);
+  const std::regex word(R"(ZOQ_\w+)");
+  std::vector<std::string> names;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), word); it != std::sregex_iterator(); ++it) {
+    names.push_back(it->str());
+  }
+  return names;
+}
+
 // The table's names in order, between `before` and `after`.
 std::vector<std::string> TableNames(std::vector<std::string> before, std::vector<std::string> after = {}) {
   for (const Command& command : AllCommands()) before.push_back(command.name);
@@ -38,6 +49,9 @@ TEST(CommandTableTest, ExportListsAndThePublicHeaderNameExactlyTheTablesCommands
   EXPECT_EQ(NamesIn("src/quorbel.map", R"(\s+(\w+);\s*)"),
             TableNames({"LoadDll", "UnloadDll"}, {"quorbel_set_message_pump"}));
   EXPECT_EQ(NamesIn("include/quorbel.h", R"(QUORBEL_DECLARE_COMMAND\((\w+)\);\s*)"), TableNames({}));
+  // The host's `raw` subcommand completes the command names in both shells.
+  EXPECT_EQ(CommandWordsIn("host/completion/quorbel.bash"), TableNames({}));
+  EXPECT_EQ(CommandWordsIn("host/completion/_quorbel"), TableNames({}));
 }
 
 TEST(LoadDllTest, SetsOnlyTheFirstByteOfTheKeepFlagAndLeavesTheVersionAlone) {

@@ -25,11 +25,19 @@ std::string ReadBytes(const std::string& path) {
   return content;
 }
 
+// The configuration is read a value at a time, dozens of values from one
+// file: the last parse is kept (per thread) while the bytes stay the same.
+const IniFile& Parsed(std::string_view content) {
+  thread_local IniFile last;
+  if (last.bytes != content) last = ParseIni(std::string(content));
+  return last;
+}
+
 // The key lines of the first section of that name, in file order.
-std::vector<IniEntry> ReadSection(std::string_view content, const std::string& section) {
-  const IniFile ini = ParseIni(std::string(content));
-  const IniSection* found = ini.Find(section);
-  return found != nullptr ? found->entries : std::vector<IniEntry>{};
+const std::vector<IniEntry>& ReadSection(std::string_view content, const std::string& section) {
+  static const std::vector<IniEntry> kNone;
+  const IniSection* found = Parsed(content).Find(section);
+  return found != nullptr ? found->entries : kNone;
 }
 
 }  // namespace
@@ -46,18 +54,18 @@ std::string ProfileString(const std::string& path, const std::string& section,
 std::vector<std::string> ProfileKeysInText(std::string_view content, const std::string& section) {
   std::vector<std::string> keys;
   size_t used = 1;  // the list's closing zero
-  for (auto& line : ReadSection(content, section)) {
+  for (const IniEntry& line : ReadSection(content, section)) {
     if (used + line.key.size() + 1 > kKeyListLimit) break;
     used += line.key.size() + 1;
-    keys.push_back(std::move(line.key));
+    keys.push_back(line.key);
   }
   return keys;
 }
 
 std::string ProfileStringInText(std::string_view content, const std::string& section,
                                 const std::string& key, const std::string& fallback) {
-  for (auto& line : ReadSection(content, section)) {
-    if (SameName(line.key, key)) return std::move(line.value);
+  for (const IniEntry& line : ReadSection(content, section)) {
+    if (SameName(line.key, key)) return line.value;
   }
   return fallback.substr(0, std::min(fallback.size(), kIniValueLimit));
 }
