@@ -33,10 +33,17 @@ bool SnapshotReader::ReadMore() {
   if (old > 0 && keep_all_ && size_hint_ >= 0 && text.capacity() < size_t(size_hint_) + 1) {
     text.reserve(size_t(size_hint_) + 1);
   }
-  text.resize(old + piece_);
-  const size_t n = std::fread(text.data() + old, 1, piece_, file_);
+  // No more than the rest of the file and one byte (to see its end):
+  // growing the text zeroes what is asked for, and most lists are short.
+  // A file that has grown past its size is read on in whole pieces.
+  size_t want = piece_;
+  if (size_hint_ >= 0 && bytes_read_ <= size_hint_) {
+    want = std::min(want, size_t(size_hint_ - bytes_read_) + 1);
+  }
+  text.resize(old + want);
+  const size_t n = std::fread(text.data() + old, 1, want, file_);
   text.resize(old + n);
-  if (n < piece_) {
+  if (n < want) {
     if (std::ferror(file_)) throw EInOutError("Read error on " + path_, kReadErrorContext);
     at_end_ = true;
   }
