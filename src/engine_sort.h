@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/env.h"
@@ -15,7 +16,7 @@
 namespace quorbel {
 
 // The positions of `lines` in their sorted order.
-std::vector<uint32_t> CollationOrder(Env& env, const std::vector<std::string>& lines);
+std::vector<uint32_t> CollationOrder(Env& env, const std::vector<std::string_view>& lines);
 
 // Sorts `lines` in place.
 void SortByCollation(Env& env, std::vector<std::string>* lines);

@@ -6,21 +6,34 @@
 
 #include "engine_sort.h"
 #include "quorbel_oob.h"
+#include "serve_lookup_snapshot.h"
 
 namespace quorbel {
 
 namespace {
 
-std::vector<std::string> LoadLines(Env& env, const std::string& path) {
+// The file whole, and its lines as views into it: one block for the
+// largest collections instead of a string per line.
+struct Lines {
+  std::string text;
+  std::vector<std::string_view> lines;
+};
+
+Lines LoadLines(Env& env, const std::string& path) {
   TextFile file;
   file.ResetOrRaise(env, path);
-  std::vector<std::string> lines;
-  std::string line;
-  while (file.ReadLine(&line)) lines.push_back(std::move(line));
-  return lines;
+  Lines loaded;
+  file.ReadRest(&loaded.text);
+  std::vector<LineSpan> spans;
+  LineSplitter().Split(loaded.text, true, &spans);
+  loaded.lines.reserve(spans.size());
+  for (const LineSpan& span : spans) {
+    loaded.lines.push_back(std::string_view(loaded.text).substr(span.begin, span.end - span.begin));
+  }
+  return loaded;
 }
 
-void SaveLines(Env& env, const std::string& path, const std::vector<std::string>& lines,
+void SaveLines(Env& env, const std::string& path, const std::vector<std::string_view>& lines,
                const std::vector<uint32_t>& order) {
   TextFile file;
   file.RewriteOrRaise(env, path);
@@ -37,8 +50,8 @@ void TZOQ_Quorbel::WriteOrderLine(OrderKind kind, const std::string& line) {
 // Lines that compare equal keep the walk's order.
 void TZOQ_Quorbel::SortOrderFile(OrderKind kind) {
   const std::string path = OrderPath(kind);
-  const std::vector<std::string> lines = LoadLines(*env_, path);
-  SaveLines(*env_, path, lines, CollationOrder(*env_, lines));
+  const Lines loaded = LoadLines(*env_, path);
+  SaveLines(*env_, path, loaded.lines, CollationOrder(*env_, loaded.lines));
 }
 
 void TZOQ_Quorbel::ReadOrderLine(OrderKind kind, std::string* line) {

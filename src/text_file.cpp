@@ -116,6 +116,19 @@ bool TextFile::ReadLine(std::string* line) {
   }
 }
 
+void TextFile::ReadRest(std::string* text) {
+  if (file_ == nullptr || writing_) throw EInOutError("File not open for input", kNotOpenForInput);
+  while (Fill()) {
+  }
+  if (text->empty() && read_pos_ == 0) {
+    text->swap(buffer_);  // the usual case: the whole file, no copy
+  } else {
+    text->append(buffer_, read_pos_);
+  }
+  buffer_.clear();
+  read_pos_ = 0;
+}
+
 bool TextFile::Close() {
   if (file_ == nullptr) return true;
   bool ok = true;

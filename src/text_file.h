@@ -35,6 +35,9 @@ class TextFile {
   // Reads the next line without its end into `line`; false at the end of the
   // file (line then empty). Raises EInOutError on a read error.
   bool ReadLine(std::string* line);
+  // Appends the rest of the file, as it is, to `text`. Raises EInOutError
+  // on a read error.
+  void ReadRest(std::string* text);
 
   // Flushes and closes; false when a pending write failed. Safe when closed.
   bool Close();

@@ -17,13 +17,20 @@ class OrderFileTest : public EngineTest {
   TempDir work_;
 };
 
-TEST_F(OrderFileTest, SortAgreesWithTheLocaleComparisonAndKeepsEveryLine) {
+// Once and twenty times over: a large file's keys are made on two threads.
+class OrderFileSortTest : public OrderFileTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(OrderFileSortTest, SortAgreesWithTheLocaleComparisonKeepsEveryLineAndEqualLinesInOrder) {
   const std::string sep(1, kSep);
-  std::vector<std::string> lines = {
+  const std::vector<std::string> some = {
       "b.mp3" + sep + "C:\\X\\", "B.mp3" + sep + "C:\\Y\\", "a-b.mp3", "ab.mp3", "A b.mp3",
       "\xC4pfel.mp3",  "apfel.mp3", "Zebra.mp3", "zebra.mp3", "10.mp3", "9.mp3", "",
-      "\xE9t\xE9.mp3", "ete.mp3",   "x" + sep,   "x.mp3",     "same", "SAME", "same"};
-  for (int i = 0; i < 300; ++i) lines.push_back("n" + std::to_string(i * 7919 % 1000) + ".mp3");
+      "\xE9t\xE9.mp3", "ete.mp3",   "x" + sep,   "x.mp3",     "same", "SAME", "Same"};
+  std::vector<std::string> lines;
+  for (int copy = 0; copy < GetParam(); ++copy) {
+    lines.insert(lines.end(), some.begin(), some.end());
+    for (int i = 0; i < 300; ++i) lines.push_back("n" + std::to_string(i * 7919 % 1000) + ".mp3");
+  }
   std::string content;
   for (const std::string& line : lines) content += line + "\r\n";
   WriteFile(work_ / "bydirs.tmp", content);
@@ -36,13 +43,24 @@ TEST_F(OrderFileTest, SortAgreesWithTheLocaleComparisonAndKeepsEveryLine) {
   EXPECT_EQ(ReadFile(work_ / "bydirs.tmp"), rebuilt);
   Env& env = *Env::Default();
   for (size_t i = 1; i < sorted.size(); ++i) {
-    EXPECT_LE(env.CompareText(sorted[i - 1], sorted[i]), 0) << sorted[i - 1] << " / " << sorted[i];
+    ASSERT_LE(env.CompareText(sorted[i - 1], sorted[i]), 0) << sorted[i - 1] << " / " << sorted[i];
   }
+  // Lines that differ only in case compare equal and keep the walk's order.
+  auto sames = [&](const std::vector<std::string>& of) {
+    std::vector<std::string> found;
+    for (const std::string& line : of) {
+      if (env.CompareText(line, "same") == 0) found.push_back(line);
+    }
+    return found;
+  };
+  EXPECT_EQ(sames(sorted), sames(lines));
   std::vector<std::string> before = lines, after = sorted;
   std::sort(before.begin(), before.end());
   std::sort(after.begin(), after.end());
   EXPECT_EQ(after, before);
 }
+
+INSTANTIATE_TEST_SUITE_P(Copies, OrderFileSortTest, ::testing::Values(1, 20));
 
 TEST_F(OrderFileTest, EachKindWritesAndReadsItsOwnFile) {
   EXPECT_EQ(engine().OrderPath(OrderKind::kByDirs), work_ / "bydirs.tmp");

@@ -9,7 +9,10 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/env_posix_internal.h"
@@ -81,11 +84,13 @@ int CompareText(const std::string& a, const std::string& b) {
                           int32_t(ub.size())));
 }
 
+namespace {
+
 // Called for every ordering line of a run: the text and the key are built
-// on the stack where they fit, and the key returned is exactly as long as
-// it is (held at a first guess of four bytes a character, a large
-// collection's keys would take four times the memory).
-std::string SortKey(const std::string& text) {
+// on the stack where they fit, and only the key's own bytes are appended
+// (held at a first guess of four bytes a character, a large collection's
+// keys would take four times the memory).
+void AppendSortKey(UCollator* collator, std::string_view text, std::string* keys) {
   constexpr size_t kTextOnStack = 512;
   constexpr size_t kKeyOnStack = 2048;
   UChar text_on_stack[kTextOnStack];
@@ -98,15 +103,77 @@ std::string SortKey(const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i) source[i] = Cp1252ToUnicode(uint8_t(text[i]));
   const int32_t length = int32_t(text.size());
   uint8_t key_on_stack[kKeyOnStack];
-  int32_t n = ucol_getSortKey(Collator(), source, length, key_on_stack, int32_t(kKeyOnStack));
-  // The count includes the key's closing zero, which the key returned drops.
+  int32_t n = ucol_getSortKey(collator, source, length, key_on_stack, int32_t(kKeyOnStack));
+  // The count includes the key's closing zero, which is not appended.
   if (n <= int32_t(kKeyOnStack)) {
-    return std::string(reinterpret_cast<const char*>(key_on_stack), n > 0 ? size_t(n - 1) : 0);
+    keys->append(reinterpret_cast<const char*>(key_on_stack), n > 0 ? size_t(n - 1) : 0);
+    return;
   }
-  std::string key(size_t(n), '\0');
-  n = ucol_getSortKey(Collator(), source, length, reinterpret_cast<uint8_t*>(key.data()), n);
-  key.resize(n > 0 ? size_t(n - 1) : 0);
-  return key;
+  const size_t at = keys->size();
+  keys->resize(at + size_t(n));
+  n = ucol_getSortKey(collator, source, length, reinterpret_cast<uint8_t*>(keys->data() + at), n);
+  keys->resize(at + (n > 0 ? size_t(n - 1) : 0));
+}
+
+// Keys [begin, end) of `texts`, appended with their starts.
+void KeyRange(UCollator* collator, const std::vector<std::string_view>& texts, size_t begin,
+              size_t end, std::string* keys, std::vector<size_t>* starts) {
+  for (size_t i = begin; i < end; ++i) {
+    starts->push_back(keys->size());
+    AppendSortKey(collator, texts[i], keys);
+  }
+}
+
+// Below this many texts a second thread costs more than it saves.
+constexpr size_t kSplitFrom = 4096;
+
+}  // namespace
+
+// A large batch (the ordering lines of a big collection) is keyed in two
+// halves at once, the second on a thread of its own with a copy of the
+// collator: one collator is not to be used by two threads. The thread is
+// joined before the call returns, however it returns; without a thread the
+// whole batch is keyed here.
+void AppendSortKeys(const std::vector<std::string_view>& texts, std::string* keys,
+                    std::vector<size_t>* starts) {
+  struct SecondHalf {
+    UCollator* collator = nullptr;
+    std::thread thread;
+    std::string keys;
+    std::vector<size_t> starts;
+    std::exception_ptr failure;
+    ~SecondHalf() {
+      if (thread.joinable()) thread.join();
+      if (collator != nullptr) ucol_close(collator);
+    }
+  } second;
+  size_t half = texts.size();
+  if (texts.size() >= kSplitFrom && std::thread::hardware_concurrency() > 1) {
+    UErrorCode status = U_ZERO_ERROR;
+    second.collator = ucol_clone(Collator(), &status);
+    if (U_SUCCESS(status) && second.collator != nullptr) {
+      const size_t split = texts.size() / 2;
+      try {
+        second.thread = std::thread([&second, &texts, split] {
+          try {
+            KeyRange(second.collator, texts, split, texts.size(), &second.keys, &second.starts);
+          } catch (...) {
+            second.failure = std::current_exception();
+          }
+        });
+        half = split;
+      } catch (const std::system_error&) {  // no thread to be had: all here
+      }
+    }
+  }
+  starts->reserve(starts->size() + texts.size() + 1);
+  KeyRange(Collator(), texts, 0, half, keys, starts);
+  if (second.thread.joinable()) second.thread.join();
+  if (second.failure) std::rethrow_exception(second.failure);
+  const size_t offset = keys->size();
+  for (size_t start : second.starts) starts->push_back(offset + start);
+  keys->append(second.keys);
+  starts->push_back(keys->size());
 }
 
 }  // namespace quorbel::posix

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/port.h"
@@ -176,8 +177,11 @@ class Env {
   // --- text ordering ------------------------------------------------------
   // The user's locale comparison ignoring case: <0, 0, >0.
   virtual int CompareText(const std::string& a, const std::string& b) = 0;
-  // A key whose byte order (memcmp) equals the order of CompareText.
-  virtual std::string SortKey(const std::string& text) = 0;
+  // Appends a key for each text to `keys` and where each key starts to
+  // `starts`, then the end of the last. Keys compared byte by byte (a
+  // shorter key first when one begins the other) order as CompareText does.
+  virtual void AppendSortKeys(const std::vector<std::string_view>& texts, std::string* keys,
+                              std::vector<size_t>* starts) = 0;
 
   // --- time ---------------------------------------------------------------
   virtual LocalTime Now() = 0;
@@ -247,7 +251,10 @@ class EnvWrapper : public Env {
   int CompareText(const std::string& a, const std::string& b) override {
     return target_->CompareText(a, b);
   }
-  std::string SortKey(const std::string& t) override { return target_->SortKey(t); }
+  void AppendSortKeys(const std::vector<std::string_view>& t, std::string* k,
+                      std::vector<size_t>* s) override {
+    target_->AppendSortKeys(t, k, s);
+  }
   LocalTime Now() override { return target_->Now(); }
   void PumpMessages() override { target_->PumpMessages(); }
   std::unique_ptr<NativeProgressWindow> CreateProgressWindow(WindowHandle p,

@@ -205,7 +205,10 @@ class PosixEnv : public Env {
   int CompareText(const std::string& a, const std::string& b) override {
     return posix::CompareText(a, b);
   }
-  std::string SortKey(const std::string& text) override { return posix::SortKey(text); }
+  void AppendSortKeys(const std::vector<std::string_view>& texts, std::string* keys,
+                      std::vector<size_t>* starts) override {
+    posix::AppendSortKeys(texts, keys, starts);
+  }
 
   LocalTime Now() override {
     std::time_t now = std::time(nullptr);

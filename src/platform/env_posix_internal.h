@@ -21,7 +21,8 @@ std::string ProfileStringInText(std::string_view content, const std::string& sec
                                 const std::string& key, const std::string& fallback);
 
 int CompareText(const std::string& a, const std::string& b);
-std::string SortKey(const std::string& text);
+void AppendSortKeys(const std::vector<std::string_view>& texts, std::string* keys,
+                    std::vector<size_t>* starts);
 
 std::unique_ptr<NativeProgressWindow> CreateHeadlessProgressWindow(ProgressWindowEvents* events);
 

@@ -219,17 +219,25 @@ class Win32Env : public Env {
     return r - CSTR_EQUAL;
   }
 
-  std::string SortKey(const std::string& text) override {
-    if (text.empty()) return {};
-    int n = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.data(),
-                         int(text.size()), nullptr, 0);
-    std::string key(size_t(n > 0 ? n : 0), '\0');
-    if (n > 0) {
-      LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.data(),
-                   int(text.size()), key.data(), n);
-      while (!key.empty() && key.back() == '\0') key.pop_back();
+  void AppendSortKeys(const std::vector<std::string_view>& texts, std::string* keys,
+                      std::vector<size_t>* starts) override {
+    for (std::string_view text : texts) {
+      starts->push_back(keys->size());
+      AppendSortKey(text, keys);
     }
-    return key;
+    starts->push_back(keys->size());
+  }
+
+  static void AppendSortKey(std::string_view text, std::string* keys) {
+    if (text.empty()) return;
+    const int n = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.data(),
+                               int(text.size()), nullptr, 0);
+    if (n <= 0) return;
+    const size_t at = keys->size();
+    keys->resize(at + size_t(n));
+    LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.data(),
+                 int(text.size()), keys->data() + at, n);
+    while (keys->size() > at && keys->back() == '\0') keys->pop_back();
   }
 
   LocalTime Now() override {
