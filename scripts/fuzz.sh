@@ -2,6 +2,7 @@
 # Builds the fuzz targets (fuzz/, clang and libFuzzer) and runs each one.
 #   scripts/fuzz.sh [seconds per target] [target ...]
 #   FUZZ_RUNS=10000000 scripts/fuzz.sh [target ...]   each to that many executions
+#   FUZZ_JOBS=N   targets run side by side (default: one per processor)
 # Default 180 seconds each; a target found fault leaves its input in
 # build/fuzz/findings/ and fails the run. Corpora grow in build/fuzz/corpus/
 # (the seeds checked in under fuzz/corpus/ stay as they are). make test runs
@@ -36,24 +37,42 @@ failed=0
 row() { printf '%-10s %12s %8s %10s %8s %6s\n' "$@" | tee -a "$dir/results.txt"; }
 echo "# $(date '+%F %T') $label" >>"$dir/results.txt"
 row target executions seconds exec/s cov ft
-for t in "${targets[@]}"; do
-  corpus="$dir/corpus/$t"
+# One target to its limit, then its row of the table.
+run_target() {
+  local t="$1" corpus="$dir/corpus/$1" log="$dir/logs/$1.log" start elapsed done_runs last cov ft status=0
   mkdir -p "$corpus"
-  log="$dir/logs/$t.log"
   start=$(date +%s)
   # New inputs go to the build's corpus; the seeds are read, never changed.
   if ! "$dir/bin/fuzz_$t" "${limit[@]}" -timeout=25 -rss_limit_mb=2560 \
         -print_final_stats=1 -artifact_prefix="$dir/findings/$t-" \
         "$corpus" "fuzz/corpus/$t" >"$log" 2>&1; then
-    failed=1
+    status=1
     echo "fuzz: $t found a fault; input in $dir/findings/, log in $log" >&2
   fi
   elapsed=$(( $(date +%s) - start ))
   done_runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  last=$(grep -E '^#[0-9]+' "$log" | tail -1)
+  last=$(grep -a -E '^#[0-9]+' "$log" | tail -1)
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
   row "$t" "${done_runs:-?}" "$elapsed" "$(( ${done_runs:-0} / (elapsed > 0 ? elapsed : 1) ))" \
     "${cov:-?}" "${ft:-?}"
+  return "$status"
+}
+
+# Each target is a process of its own with its own scratch folder, so
+# several run side by side; rows appear as targets finish.
+parallel="${FUZZ_JOBS:-$(nproc)}"
+running=0
+for t in "${targets[@]}"; do
+  if [ "$running" -ge "$parallel" ]; then
+    wait -n || failed=1
+    running=$((running - 1))
+  fi
+  run_target "$t" &
+  running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
 done
 exit "$failed"
