@@ -84,7 +84,7 @@ test-tsan: setup test-summary-start
 	@echo "the native suite under ThreadSanitizer (clang): passed" >> $(SUMMARY)
 
 test-fuzz-smoke: setup test-summary-start
-	@FUZZ_RUNS= scripts/fuzz.sh $(FUZZ_SMOKE_SECONDS)
+	@FUZZ_RUNS= FUZZ_LOGS=build/fuzz/smoke-logs scripts/fuzz.sh $(FUZZ_SMOKE_SECONDS)
 	@echo "every fuzz target over its seeds for $(FUZZ_SMOKE_SECONDS) s: passed" >> $(SUMMARY)
 
 fuzz: setup

@@ -31,7 +31,9 @@ fi
 # checks, fewer page faults per execution.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:quarantine_size_mb=64"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-mkdir -p "$dir/findings" "$dir/logs"
+# A smoke run beside a long one keeps its logs apart (FUZZ_LOGS).
+logs="${FUZZ_LOGS:-$dir/logs}"
+mkdir -p "$dir/findings" "$logs"
 failed=0
 # The table goes to the terminal and to $dir/results.txt.
 row() { printf '%-10s %12s %8s %10s %8s %6s\n' "$@" | tee -a "$dir/results.txt"; }
@@ -39,7 +41,7 @@ echo "# $(date '+%F %T') $label" >>"$dir/results.txt"
 row target executions seconds exec/s cov ft
 # One target to its limit, then its row of the table.
 run_target() {
-  local t="$1" corpus="$dir/corpus/$1" log="$dir/logs/$1.log" start elapsed done_runs last cov ft status=0
+  local t="$1" corpus="$dir/corpus/$1" log="$logs/$1.log" start elapsed done_runs last cov ft status=0
   mkdir -p "$corpus"
   start=$(date +%s)
   # New inputs go to the build's corpus; the seeds are read, never changed.
