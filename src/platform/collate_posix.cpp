@@ -75,13 +75,36 @@ UCollator* Collator() {
   return holder.get();
 }
 
+// Windows-1252 text as ICU's UTF-16 (one unit a character), on the stack
+// where it fits: comparisons and keys are made for every line of a list.
+class Utf16Text {
+ public:
+  explicit Utf16Text(std::string_view text) {
+    if (text.size() > kOnStack) {
+      long_.resize(text.size());
+      data_ = long_.data();
+    }
+    for (size_t i = 0; i < text.size(); ++i) data_[i] = Cp1252ToUnicode(uint8_t(text[i]));
+    size_ = int32_t(text.size());
+  }
+  Utf16Text(const Utf16Text&) = delete;
+  Utf16Text& operator=(const Utf16Text&) = delete;
+  const UChar* data() const { return data_; }
+  int32_t size() const { return size_; }
+
+ private:
+  static constexpr size_t kOnStack = 512;
+  UChar on_stack_[kOnStack];
+  std::vector<UChar> long_;
+  UChar* data_ = on_stack_;
+  int32_t size_ = 0;
+};
+
 }  // namespace
 
 int CompareText(const std::string& a, const std::string& b) {
-  std::u16string ua = Cp1252ToUtf16(a), ub = Cp1252ToUtf16(b);
-  return int(ucol_strcoll(Collator(), reinterpret_cast<const UChar*>(ua.data()),
-                          int32_t(ua.size()), reinterpret_cast<const UChar*>(ub.data()),
-                          int32_t(ub.size())));
+  const Utf16Text ua(a), ub(b);
+  return int(ucol_strcoll(Collator(), ua.data(), ua.size(), ub.data(), ub.size()));
 }
 
 namespace {
@@ -91,19 +114,11 @@ namespace {
 // (held at a first guess of four bytes a character, a large collection's
 // keys would take four times the memory).
 void AppendSortKey(UCollator* collator, std::string_view text, std::string* keys) {
-  constexpr size_t kTextOnStack = 512;
   constexpr size_t kKeyOnStack = 2048;
-  UChar text_on_stack[kTextOnStack];
-  std::vector<UChar> long_text;
-  UChar* source = text_on_stack;
-  if (text.size() > kTextOnStack) {
-    long_text.resize(text.size());
-    source = long_text.data();
-  }
-  for (size_t i = 0; i < text.size(); ++i) source[i] = Cp1252ToUnicode(uint8_t(text[i]));
-  const int32_t length = int32_t(text.size());
+  const Utf16Text source(text);
   uint8_t key_on_stack[kKeyOnStack];
-  int32_t n = ucol_getSortKey(collator, source, length, key_on_stack, int32_t(kKeyOnStack));
+  int32_t n = ucol_getSortKey(collator, source.data(), source.size(), key_on_stack,
+                              int32_t(kKeyOnStack));
   // The count includes the key's closing zero, which is not appended.
   if (n <= int32_t(kKeyOnStack)) {
     keys->append(reinterpret_cast<const char*>(key_on_stack), n > 0 ? size_t(n - 1) : 0);
@@ -111,7 +126,8 @@ void AppendSortKey(UCollator* collator, std::string_view text, std::string* keys
   }
   const size_t at = keys->size();
   keys->resize(at + size_t(n));
-  n = ucol_getSortKey(collator, source, length, reinterpret_cast<uint8_t*>(keys->data() + at), n);
+  n = ucol_getSortKey(collator, source.data(), source.size(),
+                      reinterpret_cast<uint8_t*>(keys->data() + at), n);
   keys->resize(at + (n > 0 ? size_t(n - 1) : 0));
 }
 
