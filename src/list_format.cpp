@@ -50,7 +50,7 @@ bool Has(const std::string& method, char letter) {
   return method.find(letter) != std::string::npos;
 }
 
-std::string Unit(int64_t unit) { return unit == kGigabyte ? "GB" : "MB"; }
+std::string_view Unit(int64_t unit) { return unit == kGigabyte ? "GB" : "MB"; }
 
 // Whole units and the truncated tenth of a non-negative byte count.
 struct Scaled {
@@ -138,9 +138,16 @@ std::string FileNameOf(const std::string& path) {
   return delim == std::string::npos ? path : path.substr(delim + 1);
 }
 
+// The line's pieces are appended to one string (no piece built apart):
+// this runs for every file of a list.
 std::string FileLineStart(const std::string& nick, const std::string& file_name,
                           const std::string& method) {
-  std::string line = "!" + nick + " " + TZOQ_Quorbel::Squeeze(file_name);
+  std::string line;
+  line.reserve(kPadWidthSingleItem + kInfoMark.size() + 96);
+  line += '!';
+  line += nick;
+  line += ' ';
+  line += TZOQ_Quorbel::Squeeze(file_name);
   const size_t width = method.size() == 1 ? kPadWidthSingleItem : kPadWidth;
   if (line.size() < width) line.append(width - line.size(), kNbsp);
   line += kInfoMark;
@@ -157,17 +164,18 @@ bool WantsMediaItems(const std::string& path, const std::string& method) {
 std::string HeaderItems(const std::string& method, const Tmp3info& info) {
   if (!info.Valid) return {};
   std::string items;
-  if (Has(method, kBitrateLetter)) items += " " + mediatext::BitrateText(info);
-  if (Has(method, kChannelModeLetter)) items += " " + info.ChannelMode;
-  if (Has(method, kTimeLetter)) items += " " + mediatext::PlayingTimeText(info.Length);
+  if (Has(method, kBitrateLetter)) (items += ' ') += mediatext::BitrateText(info);
+  if (Has(method, kChannelModeLetter)) (items += ' ') += info.ChannelMode;
+  if (Has(method, kTimeLetter)) (items += ' ') += mediatext::PlayingTimeText(info.Length);
   return items;
 }
 
 std::string TagItems(const std::string& method, const TId3v1& tag) {
   if (!tag.Present || !AsksForTag(method)) return {};
-  std::string items = " " + std::string(mediatext::kTagMark);
+  std::string items(" ");
+  items += mediatext::kTagMark;
   for (const mediatext::TagField& field : mediatext::kTagFields) {
-    if (Has(method, field.letter)) items += " " + mediatext::TagFieldText(field, tag);
+    if (Has(method, field.letter)) (items += ' ') += mediatext::TagFieldText(field, tag);
   }
   return items;
 }
@@ -177,15 +185,16 @@ std::string SizeText(int64_t size) {
   if (size < kSmallestShownSize) return std::string(kTinySize);
   const Scaled s = Scale(size);
   std::string text = std::to_string(s.whole);
-  if (s.tenth != 0) text += "." + std::to_string(s.tenth);
-  return text + Unit(s.unit);
+  if (s.tenth != 0) (text += '.') += char('0' + s.tenth);  // a tenth is one digit
+  text += Unit(s.unit);
+  return text;
 }
 
 std::string TotalText(long double total) {
   if (total == 0) return std::string(kZeroSize);
   if (total < kSmallestShownSize) return std::string(kTinySize);
   const Scaled s = Scale(int64_t(std::trunc(total)));
-  return std::to_string(s.whole) + "." + std::to_string(s.tenth) + Unit(s.unit);
+  return std::to_string(s.whole) + "." + std::to_string(s.tenth) + std::string(Unit(s.unit));
 }
 
 Lines FooterLines(int32_t count, long double total) {

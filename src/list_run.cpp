@@ -94,6 +94,16 @@ enum class Step : int {
 
 std::string Count(int32_t n) { return std::to_string(n); }
 
+// Shown for every file: built in one string.
+std::string ProgressText(int32_t i, int32_t count) {
+  std::string text = "Processing File ";
+  text += Count(i);
+  text += " of ";
+  text += Count(count);
+  text += " files.";
+  return text;
+}
+
 // Paths as the file systems that ignore letter case compare them; where
 // case matters this only makes a few more files read at their turn.
 std::string Folded(std::string path) {
@@ -288,7 +298,7 @@ void ListRun::WriteFiles(std::string line) {
     e_.PumpMessages();  // a stop, the Abort button or other commands arrive here
     if (e_.fterminated) break;
     step_ = Step::kShowFileProgress;
-    Status("Processing File " + Count(i) + " of " + Count(count) + " files.");
+    Status(ProgressText(i, count));
     Window().SetProgressPosition(i);
     WriteFile(line);
     NextLine(&line);

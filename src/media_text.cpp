@@ -19,10 +19,22 @@ std::string PlayingTimeText(int32_t seconds) {
   return text + (rest >= 0 && rest < 10 ? "0" : "") + std::to_string(rest) + "s]";
 }
 
+// Built in place: every tag field of every list line passes here.
 std::string TagFieldText(const TagField& field, const TId3v1& tag) {
   const std::string& value = tag.*field.value;
-  const std::string label(field.label);
-  return value.empty() ? "(" + label + ": N/A)" : "(" + label + ":" + value + ")";
+  const std::string_view label(field.label);
+  std::string text;
+  text.reserve(label.size() + value.size() + 8);
+  text += '(';
+  text += label;
+  if (value.empty()) {
+    text += ": N/A)";
+  } else {
+    text += ':';
+    text += value;
+    text += ')';
+  }
+  return text;
 }
 
 }  // namespace quorbel::mediatext
