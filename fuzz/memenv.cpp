@@ -159,6 +159,16 @@ MemoryEnv::Node* MemoryEnv::Find(const Key& key) {
 }
 
 MemoryEnv::Content* MemoryEnv::FindFile(const std::string& path) {
+  // Most paths the library asks for are spelt as the tree holds them: found
+  // as they stand, without a copy (the configuration is read a value at a
+  // time, each a lookup).
+  const std::string_view plain(path.c_str());
+  if (plain.size() > root_.size() && plain.compare(0, root_.size(), root_) == 0 &&
+      plain[root_.size()] == kDelim && plain.back() != kDelim &&
+      plain.find("//") == plain.npos && plain.find("/.") == plain.npos) {
+    auto it = nodes_.find(plain);
+    return it != nodes_.end() ? it->second.content.get() : nullptr;
+  }
   Key key;
   Node* node = Normalize(path, &key) ? Find(key) : nullptr;
   return node != nullptr ? node->content.get() : nullptr;

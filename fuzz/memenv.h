@@ -63,6 +63,8 @@ class MemoryEnv : public EnvWrapper {
     uint64_t id = 0;
     std::shared_ptr<Content> content;  // null for a folder
   };
+  // Looked up by views too: most paths need no spelling out.
+  using Nodes = std::map<std::string, Node, std::less<>>;
   struct Key {
     std::string path;
     bool folder_only = false;  // written with a trailing delimiter
@@ -75,12 +77,12 @@ class MemoryEnv : public EnvWrapper {
   bool ParentIsFolder(const std::string& path);
   void Touch(Content& content);
   std::FILE* Open(const std::shared_ptr<Content>& content, const char* mode);
-  std::map<std::string, Node>::iterator FirstBelow(const std::string& folder);
+  Nodes::iterator FirstBelow(const std::string& folder);
   static bool IsBelow(const std::string& path, const std::string& folder);
   void MoveTree(const std::string& from, const std::string& to);
 
   std::string root_;
-  std::map<std::string, Node> nodes_;
+  Nodes nodes_;
   // The streams open now. The sanitizer's own wrapper stands between a
   // stream and its state where the leak checker does not look: this keeps
   // the state of a file still open at exit from showing as a leak.
