@@ -14,15 +14,15 @@ namespace {
 
 // The file whole, and its lines as views into it: one block for the
 // largest collections instead of a string per line.
-struct Lines {
+struct LoadedLines {
   std::string text;
   std::vector<std::string_view> lines;
 };
 
-Lines LoadLines(Env& env, const std::string& path) {
+LoadedLines LoadLines(Env& env, const std::string& path) {
   TextFile file;
   file.ResetOrRaise(env, path);
-  Lines loaded;
+  LoadedLines loaded;
   file.ReadRest(&loaded.text);
   std::vector<LineSpan> spans;
   LineSplitter().Split(loaded.text, true, &spans);
@@ -50,7 +50,7 @@ void TZOQ_Quorbel::WriteOrderLine(OrderKind kind, const std::string& line) {
 // Lines that compare equal keep the walk's order.
 void TZOQ_Quorbel::SortOrderFile(OrderKind kind) {
   const std::string path = OrderPath(kind);
-  const Lines loaded = LoadLines(*env_, path);
+  const LoadedLines loaded = LoadLines(*env_, path);
   SaveLines(*env_, path, loaded.lines, CollationOrder(*env_, loaded.lines));
 }
 

@@ -111,8 +111,8 @@ namespace {
 
 // Called for every ordering line of a run: the text and the key are built
 // on the stack where they fit, and only the key's own bytes are appended
-// (held at a first guess of four bytes a character, a large collection's
-// keys would take four times the memory).
+// (a buffer sized at a first guess of four bytes a character would hold a
+// large collection's keys at four times their size).
 void AppendSortKey(UCollator* collator, std::string_view text, std::string* keys) {
   constexpr size_t kKeyOnStack = 2048;
   const Utf16Text source(text);
