@@ -32,7 +32,10 @@ namespace {
 
 constexpr size_t kHeaderSize = 4;
 constexpr uint16_t kSyncValue = 0x7FF;  // eleven set bits
-constexpr size_t kFirstBlock = 1024;  // covers the header and its frame-count header at the start
+// One page: the frame header and its frame-count header at the start, and
+// also behind the ID3v2 tag most taggers write (a few frames of text and
+// 1-2 KB of padding), with no second read.
+constexpr size_t kFirstBlock = 4096;
 constexpr size_t kNextBlock = 64 * 1024;  // for searches through long leading data
 constexpr size_t kTagSize = 128;
 

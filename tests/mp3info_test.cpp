@@ -460,6 +460,8 @@ TEST_F(Mp3InfoTest, OneOpenAndFewBlockReadsPerFile) {
     long most_reads;  // the first block, blocks after it, the tail
   } cases[] = {
       {"header first", MpegFile(3000000, FrameHeader{}, Id3v1{}), 2},
+      {"a tagger's ID3v2 tag (text, 1 KB of padding)",
+       MpegFile(3000000, FrameHeader{}, Id3v1{}, Id3v2Bytes(std::string(1100, 'p'))), 2},
       {"large ID3v2 tag",
        MpegFile(3000000, FrameHeader{}, Id3v1{}, Id3v2Bytes(std::string(500000, 'p'))), 3},
       {"header after 1 MB of other data",
