@@ -17,6 +17,8 @@ namespace quorbel {
 
 // The positions of `lines` in their sorted order.
 std::vector<uint32_t> CollationOrder(Env& env, const std::vector<std::string_view>& lines);
+// The same from keys made already (Env::AppendSortKeys's block and starts).
+std::vector<uint32_t> CollationOrder(std::string_view keys, const std::vector<size_t>& starts);
 
 // Sorts `lines` in place.
 void SortByCollation(Env& env, std::vector<std::string>* lines);

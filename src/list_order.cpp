@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine_sort.h"
+#include "list_order_keys.h"
 #include "quorbel_oob.h"
 #include "serve_lookup_snapshot.h"
 
@@ -47,9 +48,14 @@ void TZOQ_Quorbel::WriteOrderLine(OrderKind kind, const std::string& line) {
   OrderFile(kind).WriteLine(line);
 }
 
-// Lines that compare equal keep the walk's order.
-void TZOQ_Quorbel::SortOrderFile(OrderKind kind) {
+// Lines that compare equal keep the walk's order. Keys made during the
+// walk stand in for the file's lines when it holds exactly the lines keyed.
+void TZOQ_Quorbel::SortOrderFile(OrderKind kind, OrderKeys* made) {
   const std::string path = OrderPath(kind);
+  if (made != nullptr && made->Finish(path)) {
+    SaveLines(*env_, path, made->lines(), CollationOrder(made->keys(), made->starts()));
+    return;
+  }
   const LoadedLines loaded = LoadLines(*env_, path);
   SaveLines(*env_, path, loaded.lines, CollationOrder(*env_, loaded.lines));
 }

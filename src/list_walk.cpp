@@ -7,6 +7,7 @@
 #include "quorbel_oob.h"
 #include "engine_text.h"
 #include "command_reply.h"
+#include "list_order_keys.h"
 
 namespace quorbel {
 
@@ -53,6 +54,7 @@ struct TZOQ_Quorbel::Walk {
   const OrderKind order;  // the order the list is written in
   TStringList patterns;                  // the extension entries, cut
   std::unordered_set<std::string> seen;  // identities of listed directories
+  std::unique_ptr<OrderKeys> keys;       // of the lines to be sorted; none outside a counting
 
   // The engine's walk_ points here for the walk's lifetime.
   explicit Walk(TZOQ_Quorbel& owner) : engine(owner), order(owner.ListOrder()) {
@@ -79,6 +81,7 @@ struct TZOQ_Quorbel::Walk {
   void CloseOrderFiles();
   void SortAndReopen();
   void Collect(const std::string& dir, const std::string& name);
+  void Write(OrderKind kind, const std::string& line);
   void AlternateCountingText();
 };
 
@@ -184,12 +187,17 @@ void TZOQ_Quorbel::Walk::Collect(const std::string& dir, const std::string& name
   const std::string extension = FileExtension(name);
   for (const std::string& pattern : patterns) {
     if (MatchExtension(extension, pattern)) {
-      if (ByDirs()) engine.WriteOrderLine(OrderKind::kByDirs, Trim(dir + kPathDelim + name));
-      engine.WriteOrderLine(OrderKind::kByFiles, Trim(name + kSep + dir + kPathDelim));
+      if (ByDirs()) Write(OrderKind::kByDirs, Trim(dir + kPathDelim + name));
+      Write(OrderKind::kByFiles, Trim(name + kSep + dir + kPathDelim));
       ++engine.fcount;
     }
     engine.PumpMessages();
   }
+}
+
+void TZOQ_Quorbel::Walk::Write(OrderKind kind, const std::string& line) {
+  engine.WriteOrderLine(kind, line);
+  if (keys && kind == order) keys->Add(line);
 }
 
 void TZOQ_Quorbel::Walk::AlternateCountingText() {
@@ -228,12 +236,13 @@ void TZOQ_Quorbel::Walk::CloseOrderFiles() {
 }
 
 void TZOQ_Quorbel::Walk::SortAndReopen() {
-  engine.SortOrderFile(order);
+  engine.SortOrderFile(order, keys.get());
   engine.OrderFile(order).ResetOrRaise(*engine.env_, engine.OrderPath(order));
 }
 
 bool TZOQ_Quorbel::Walk::Run() {
   CreateOrderFiles();
+  keys = std::make_unique<OrderKeys>(*engine.env_);
   engine.fcount = 0;
   engine.SetStatusText(kCountingText);
   if (engine.fdrive.empty() || engine.fextension.empty()) {

@@ -28,6 +28,7 @@
 
 namespace quorbel {
 
+class OrderKeys;
 class LookupCache;
 class TForm1;
 class TZipMaster;
@@ -132,7 +133,7 @@ class TZOQ_Quorbel {
   }
   std::string OrderPath(OrderKind kind) const { return WorkFile(OrderFileName(kind)); }
   void WriteOrderLine(OrderKind kind, const std::string& line);
-  void SortOrderFile(OrderKind kind);
+  void SortOrderFile(OrderKind kind, OrderKeys* made = nullptr);
   void ReadOrderLine(OrderKind kind, std::string* line);
 
   // --- blank squeezing (common/list_text.cpp) -------------------------

@@ -1,9 +1,11 @@
 // The ordering files: the sort agrees with the locale's caseless
 // comparison, keeps every line, and writes CR LF; each kind has its file.
 #include <algorithm>
+#include <cctype>
 
 #include "command_failure.h"
 #include "engine_text.h"
+#include "list_order_keys.h"
 #include "support/test_support.h"
 
 namespace quorbel::test {
@@ -61,6 +63,57 @@ TEST_P(OrderFileSortTest, SortAgreesWithTheLocaleComparisonKeepsEveryLineAndEqua
 }
 
 INSTANTIATE_TEST_SUITE_P(Copies, OrderFileSortTest, ::testing::Values(1, 20));
+
+// Keys made while the walk goes on stand for the ordering file only when it
+// holds exactly the lines keyed; with fewer lines than a batch no thread starts.
+struct KeysCase {
+  const char* what;
+  int lines;
+  bool line_break;    // one line holds a CR of its own
+  bool file_differs;  // the file changed after the lines were written
+  bool stands;
+};
+
+class OrderKeysTest : public OrderFileTest, public ::testing::WithParamInterface<KeysCase> {};
+
+TEST_P(OrderKeysTest, KeysStandForTheFileOnlyWhenItHoldsExactlyTheLinesKeyed) {
+  const KeysCase& c = GetParam();
+  Env& env = *Env::Default();
+  std::vector<std::string> lines;
+  for (int i = 0; i < c.lines; ++i) {
+    lines.push_back("C:\\Music\\" + std::to_string(i * 7919 % c.lines) + (i % 2 ? " \xE9t\xE9" : " Ete"));
+  }
+  if (c.line_break) lines[c.lines / 2] += "\rx";
+  std::string content;
+  for (const std::string& line : lines) content += line + "\r\n";
+  if (c.file_differs) content[content.size() / 2] ^= 1;
+  WriteFile(work_ / "bydirs.tmp", content);
+
+  OrderKeys keys(env);
+  for (const std::string& line : lines) keys.Add(line);
+  ASSERT_EQ(keys.Finish(work_ / "bydirs.tmp"), c.stands);
+  if (!c.stands) return;
+  EXPECT_EQ(std::vector<std::string>(keys.lines().begin(), keys.lines().end()), lines);
+  const std::vector<std::string_view> views(lines.begin(), lines.end());
+  std::string expected;
+  std::vector<size_t> starts;
+  env.AppendSortKeys(views, &expected, &starts);
+  EXPECT_EQ(keys.keys(), expected);
+  EXPECT_EQ(keys.starts(), starts);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OrderKeysTest,
+    ::testing::Values(KeysCase{"few lines, no thread", 10, false, false, true},
+                      KeysCase{"three batches and a part on the thread", 3500, false, false, true},
+                      KeysCase{"a line with a break", 3500, true, false, false},
+                      KeysCase{"the file changed since", 3500, false, true, false},
+                      KeysCase{"few lines, the file changed", 10, false, true, false}),
+    [](const auto& info) {
+      std::string name = info.param.what;
+      for (char& ch : name) ch = std::isalnum(uint8_t(ch)) ? ch : '_';
+      return name;
+    });
 
 TEST_F(OrderFileTest, EachKindWritesAndReadsItsOwnFile) {
   EXPECT_EQ(engine().OrderPath(OrderKind::kByDirs), work_ / "bydirs.tmp");

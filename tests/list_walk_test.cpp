@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "engine_sort.h"
 #include "quorbel_form.h"
 #include "engine_text.h"
 #include "support/test_support.h"
@@ -153,6 +154,34 @@ TEST_F(WalkTest, WalksBreadthFirstAndWritesBothLineForms) {
   }
   EXPECT_EQ(engine().form1->StatusText(), "");
   EXPECT_EQ(engine().form1->ProgressMax(), 7);
+}
+
+// Beyond a thousand lines the keys are made on a thread while the walk goes
+// on: the sorted file is what sorting the walk's lines gives, and a stop
+// midway ends the thread with the walk.
+TEST_F(WalkTest, LargeWalkSortsAsItsLinesSortAndAStopEndsTheKeying) {
+  std::vector<std::string> walked;
+  for (const std::string& dir : {std::string("R"), P("R", "b"), P("R", "A")}) {
+    if (dir == "R") tree_.dirs[dir] = {Dir("b"), Dir("A")};
+    for (int i = 0; i < 1200; ++i) {
+      const std::string name = std::to_string(i * 7919 % 1200) + (i % 3 ? " \xE9t\xE9.mp3" : " ETE.mp3");
+      tree_.dirs[dir].push_back(File(name));
+      walked.push_back(P(dir, name));
+    }
+  }
+  Configure("1", {"*.mp3"}, {"R"});
+  ASSERT_EQ(Call(ZOQ_CountFiles), kOk);
+  std::vector<std::string> expected = walked;
+  SortByCollation(engine().env(), &expected);
+  EXPECT_EQ(Lines("bydirs"), expected);
+
+  tree_.on_pump = [&] {
+    if (engine().fcount == 2000) engine().form1->ClickAbort();
+  };
+  EXPECT_EQ(Call(ZOQ_CountFiles), "511 Operation is terminated __ZOQ_CountFiles__");
+  tree_.on_pump = nullptr;
+  EXPECT_EQ(Call(ZOQ_CountFiles), kOk);
+  EXPECT_EQ(Lines("bydirs"), expected);
 }
 
 TEST_F(WalkTest, PrunesDrivesWhoseTextHoldsAnotherOrIsHeldByOne) {

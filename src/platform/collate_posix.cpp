@@ -203,4 +203,31 @@ void AppendSortKeys(const std::vector<std::string_view>& texts, std::string* key
   starts->push_back(keys->size());
 }
 
+namespace {
+
+// A copy of the user's collator for the one thread it serves.
+class IcuSortKeyMaker : public SortKeyMaker {
+ public:
+  explicit IcuSortKeyMaker(UCollator* collator) : collator_(collator) {}
+  ~IcuSortKeyMaker() override { ucol_close(collator_); }
+  IcuSortKeyMaker(const IcuSortKeyMaker&) = delete;
+  IcuSortKeyMaker& operator=(const IcuSortKeyMaker&) = delete;
+
+  void AppendSortKey(std::string_view text, std::string* keys) override {
+    posix::AppendSortKey(collator_, text, keys);
+  }
+
+ private:
+  UCollator* collator_;
+};
+
+}  // namespace
+
+std::unique_ptr<SortKeyMaker> NewSortKeyMaker() {
+  UErrorCode status = U_ZERO_ERROR;
+  UCollator* copy = ucol_clone(Collator(), &status);
+  if (U_FAILURE(status) || copy == nullptr) return nullptr;
+  return std::make_unique<IcuSortKeyMaker>(copy);
+}
+
 }  // namespace quorbel::posix

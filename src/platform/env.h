@@ -124,6 +124,15 @@ class DynamicLibrary {
   virtual void* Symbol(const char* name) = 0;
 };
 
+// Makes sort keys on one thread other than the caller's while the Env goes
+// on serving others: it keys with a collator of its own.
+class SortKeyMaker {
+ public:
+  virtual ~SortKeyMaker() = default;
+  // Appends the key of `text` to `keys`, as Env::AppendSortKeys keys it.
+  virtual void AppendSortKey(std::string_view text, std::string* keys) = 0;
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -182,6 +191,8 @@ class Env {
   // shorter key first when one begins the other) order as CompareText does.
   virtual void AppendSortKeys(const std::vector<std::string_view>& texts, std::string* keys,
                               std::vector<size_t>* starts) = 0;
+  // A key maker for another thread; null when none can be had.
+  virtual std::unique_ptr<SortKeyMaker> NewSortKeyMaker() = 0;
 
   // --- time ---------------------------------------------------------------
   virtual LocalTime Now() = 0;
@@ -255,6 +266,7 @@ class EnvWrapper : public Env {
                       std::vector<size_t>* s) override {
     target_->AppendSortKeys(t, k, s);
   }
+  std::unique_ptr<SortKeyMaker> NewSortKeyMaker() override { return target_->NewSortKeyMaker(); }
   LocalTime Now() override { return target_->Now(); }
   void PumpMessages() override { target_->PumpMessages(); }
   std::unique_ptr<NativeProgressWindow> CreateProgressWindow(WindowHandle p,

@@ -210,6 +210,8 @@ class PosixEnv : public Env {
     posix::AppendSortKeys(texts, keys, starts);
   }
 
+  std::unique_ptr<SortKeyMaker> NewSortKeyMaker() override { return posix::NewSortKeyMaker(); }
+
   LocalTime Now() override {
     std::time_t now = std::time(nullptr);
     struct tm t;

@@ -23,6 +23,7 @@ std::string ProfileStringInText(std::string_view content, const std::string& sec
 int CompareText(const std::string& a, const std::string& b);
 void AppendSortKeys(const std::vector<std::string_view>& texts, std::string* keys,
                     std::vector<size_t>* starts);
+std::unique_ptr<SortKeyMaker> NewSortKeyMaker();
 
 std::unique_ptr<NativeProgressWindow> CreateHeadlessProgressWindow(ProgressWindowEvents* events);
 

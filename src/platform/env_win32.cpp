@@ -228,6 +228,18 @@ class Win32Env : public Env {
     starts->push_back(keys->size());
   }
 
+  // The system's keys need no state of their own: any thread may make them.
+  class Win32SortKeyMaker : public SortKeyMaker {
+   public:
+    void AppendSortKey(std::string_view text, std::string* keys) override {
+      Win32Env::AppendSortKey(text, keys);
+    }
+  };
+
+  std::unique_ptr<SortKeyMaker> NewSortKeyMaker() override {
+    return std::make_unique<Win32SortKeyMaker>();
+  }
+
   static void AppendSortKey(std::string_view text, std::string* keys) {
     if (text.empty()) return;
     const int n = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.data(),
