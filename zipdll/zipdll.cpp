@@ -252,11 +252,16 @@ class TempArchive {
 };
 
 // --- deflate --------------------------------------------------------------------
+// zlib's own default: its tables (64 KB each) come from the heap's reused
+// memory, where the largest level's (128 KB) are fresh pages mapped and
+// cleared for every archive; the packing is the same to within a few bytes.
+constexpr int kMemLevel = 8;
+
 class Deflater {
  public:
   explicit Deflater(int level) : buffer_(ZIPDLL_STEP_BYTES) {
-    // Raw deflate (no zlib wrapper), the largest window and memory level.
-    int rc = deflateInit2(&z_, level, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY);
+    // Raw deflate (no zlib wrapper), the largest window.
+    int rc = deflateInit2(&z_, level, Z_DEFLATED, -MAX_WBITS, kMemLevel, Z_DEFAULT_STRATEGY);
     if (rc == Z_MEM_ERROR) throw std::bad_alloc();
     if (rc != Z_OK) throw RunError{ZIPDLL_ERR_DEFLATE, "Cannot start deflate"};
   }
