@@ -13,6 +13,8 @@ namespace {
 // Lines handed to the thread at a time; a walk of fewer lines starts no
 // thread at all.
 constexpr size_t kBatchLines = 1024;
+// Lines of a batch are taken to be about as long as its first, give or take this.
+constexpr size_t kRoomPerLine = 16;
 // The piece of the ordering file compared at a time.
 constexpr size_t kCompareBytes = 64 * 1024;
 
@@ -28,6 +30,8 @@ void OrderKeys::Add(std::string_view line) {
   // Such a line reads back from the file as two: its key would be wrong.
   if (HoldsLineBreak(line)) one_line_each_ = false;
   Batch& batch = Filling();
+  // Room for a batch of lines like the first: no copies as it fills.
+  if (batch.ends.empty()) batch.bytes.reserve(kBatchLines * (line.size() + kRoomPerLine));
   batch.bytes.append(line);
   batch.ends.push_back(uint32_t(batch.bytes.size()));
   batch.bytes.append(kCrLf);
@@ -75,6 +79,10 @@ void OrderKeys::KeyBatches() {
         if (abandoned_ || next == handed_) return;
         batch = batches_[next].get();
       }
+      // Keys run to about one and a half bytes a character: room for twice
+      // the batch, the block growing by at least half each time.
+      const size_t wanted = keys_.size() + 2 * batch->bytes.size();
+      if (wanted > keys_.capacity()) keys_.reserve(std::max(wanted, keys_.capacity() * 3 / 2));
       uint32_t begin = 0;
       for (uint32_t end : batch->ends) {
         starts_.push_back(keys_.size());
