@@ -1,6 +1,6 @@
 // Times the counting over a generated tree of music files (make_sample_tree
-// names): ZOQ_CountFiles (walk and sort) and the sort of the ordering file
-// on its own, and prints files per second for each.
+// names): ZOQ_CountFiles (walk and sort) and the sort of a shuffled
+// ordering file on its own, and prints files per second for each.
 //   walk_bench TREE WORK     (WORK: a folder for the ordering files)
 #include <algorithm>
 #include <chrono>
@@ -97,10 +97,11 @@ int main(int argc, char** argv) {
   }
   UnloadDll(1);
 
-  const double walk = std::max(count_best - sort_best, 1e-9);
+  // The counting keys its lines while it walks, so its sort is not the
+  // sort of a file alone: the two are shown side by side, not subtracted.
   std::printf("tree: %d files (+%d others)\n", files, found.others);
   std::printf("ZOQ_CountFiles   %8.3f s  %10.0f files/s (walk and sort)\n", count_best, files / count_best);
-  std::printf("  walk           %8.3f s  %10.0f files/s\n", walk, files / walk);
-  std::printf("  sort           %8.3f s  %10.0f files/s\n", sort_best, files / sort_best);
+  std::printf("  sort alone     %8.3f s  %10.0f files/s (a shuffled ordering file)\n", sort_best,
+              files / sort_best);
   return 0;
 }
