@@ -129,7 +129,7 @@ MediaRecord ReadAheadPool::Read(const Job& job) {
   }
   const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
   std::lock_guard<std::mutex> lock(mutex_);
-  recent_read_us_ += (us - recent_read_us_) * kRecentWeight;
+  recent_read_us_ = RecentReadUs(recent_read_us_, us);
   return record;
 }
 

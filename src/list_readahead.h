@@ -5,6 +5,7 @@
 // write and every rename stays on the host's thread.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -80,9 +81,15 @@ class ReadAheadPool {
 
   static constexpr std::chrono::milliseconds kIdleInterval{20};
   static constexpr std::chrono::microseconds kSlowRead{50};
-  // How much the latest read counts in the moving average of read times:
-  // one hiccup does not make reads slow, a few slow reads in a row do.
+  // How much the latest read counts in the moving average of read times,
+  // and the most one read counts as: one hiccup, however long (the process
+  // put aside for another, a journal commit), does not make reads slow; a
+  // few slow reads in a row do.
   static constexpr double kRecentWeight = 1.0 / 8;
+  static constexpr double kMostCountedUs = 4.0 * double(kSlowRead.count());
+  static double RecentReadUs(double recent_us, double read_us) {
+    return recent_us + (std::min(read_us, kMostCountedUs) - recent_us) * kRecentWeight;
+  }
 
  private:
   struct Job {

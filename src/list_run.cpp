@@ -342,7 +342,7 @@ MediaRecord ListRun::ReadNow(const std::string& on_disk, bool wants_media) {
   const Clock::time_point start = Clock::now();
   MediaRecord media = ReadMedia(env_, on_disk, wants_media, e_.fid3v2);
   const std::chrono::duration<double, std::micro> took = Clock::now() - start;
-  recent_read_us_ += (took.count() - recent_read_us_) * ReadAheadPool::kRecentWeight;
+  recent_read_us_ = ReadAheadPool::RecentReadUs(recent_read_us_, took.count());
   return media;
 }
 

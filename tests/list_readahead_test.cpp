@@ -29,7 +29,7 @@ const std::string kStopped = "511 Operation is terminated __ZOQ_StartGenerate__"
 
 // More files than the run reads ahead, so that the window moves.
 constexpr int kPlainSongs = 300;
-// A read this slow makes the run read ahead (from the second one on).
+// A few reads this slow in a row make the run read ahead.
 constexpr std::chrono::microseconds kSlowRead{1000};
 
 // Threads and open descriptors of this process, where the system shows
@@ -103,6 +103,13 @@ struct RunOutcome {
 
 class ReadAheadTest : public GenerateTest {
  protected:
+  // "a1.mp3" to "a3.mp3" read slowly: three slow reads in a row make the
+  // run read ahead from the next file on (one alone would not).
+  void ReadSlowlyAtFirst(const std::string& path) {
+    for (const char* name : {"a1.mp3", "a2.mp3", "a3.mp3"}) {
+      if (path == MusicFile(name)) std::this_thread::sleep_for(4 * kSlowRead);
+    }
+  }
   // Every kind of file a music folder holds, bad names among them.
   void MakeEveryKindOfFile() {
     fs::remove_all(music());
@@ -153,8 +160,8 @@ class ReadAheadTest : public GenerateTest {
     ini.drives = {music(), work()};
     Configure(ini);
     // Every file reads slowly but songs 100 to 299: the run reads ahead
-    // from its second file on and at each file's turn again once reads
-    // are quick.
+    // once a few reads in a row were slow and at each file's turn again
+    // once reads are quick.
     const std::string quick_songs = MusicFile("plain/song ");
     env_.before_read = [this, quick_songs](const std::string& path) {
       const bool quick = path.rfind(quick_songs, 0) == 0 && path[quick_songs.size()] != '0';
@@ -262,7 +269,7 @@ class ReadAheadEndTest : public ReadAheadTest, public ::testing::WithParamInterf
 // The end arrives while the host's thread waits for the second file's
 // read, through the messages it pumps meanwhile.
 TEST_P(ReadAheadEndTest, EndsWhileAReadIsInFlightWithEveryThreadJoined) {
-  for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"}) {
+  for (const char* name : {"a1.mp3", "a2.mp3", "a3.mp3", "b.mp3", "c.mp3", "d.mp3"}) {
     WriteFile(MusicFile(name), TaggedSong(6000, "Artist", name));
   }
   WriteFile(ListFile(), "old list\r\n");
@@ -272,13 +279,12 @@ TEST_P(ReadAheadEndTest, EndsWhileAReadIsInFlightWithEveryThreadJoined) {
   HeldRead gate;
   const std::string held = MusicFile("b.mp3");
   env_.before_read = [&](const std::string& path) {
-    // A slow first file: the readers take over from the second on.
-    if (path == MusicFile("a.mp3")) std::this_thread::sleep_for(4 * kSlowRead);
+    ReadSlowlyAtFirst(path);  // the readers take over from b on
     return gate.Pass(path, held);
   };
   int pumps_at_b = 0;
   env_.on_pump = [&] {
-    if (!running->fcounted || running->fActFile != 1 || ++pumps_at_b < 2) return;
+    if (!running->fcounted || running->fActFile != 3 || ++pumps_at_b < 2) return;
     env_.on_pump = nullptr;  // the second pump at b comes from the wait
     gate.Release();
     switch (GetParam()) {
@@ -309,16 +315,26 @@ INSTANTIATE_TEST_SUITE_P(Ways, ReadAheadEndTest,
                          ::testing::Values(EndBy::kStopCommand, EndBy::kAbortButton, EndBy::kUnload,
                                            EndBy::kFailure));
 
+// A process put aside for a second does not make a run over cached files
+// read ahead; a few slow reads in a row do.
+TEST(ReadAheadPoolTest, OneHiccupDoesNotMakeReadsSlowAFewSlowReadsInARowDo) {
+  const double slow = double(ReadAheadPool::kSlowRead.count());
+  double recent = ReadAheadPool::RecentReadUs(5, 1e6);
+  EXPECT_LT(recent, slow);
+  for (int read = 0; read < 3; ++read) recent = ReadAheadPool::RecentReadUs(recent, 20 * slow);
+  EXPECT_GE(recent, slow);
+}
+
 // A failure on a reader's thread ends the run where reading the file at
 // its turn would have ended it.
 TEST_F(ReadAheadTest, FailureOfAReadIsRaisedAtTheFilesTurn) {
-  for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
+  for (const char* name : {"a1.mp3", "a2.mp3", "a3.mp3", "b.mp3", "c.mp3"}) {
     WriteFile(MusicFile(name), TaggedSong(6000, "Artist", name));
   }
   WriteFile(ListFile(), "old list\r\n");
   Configure();
   env_.before_read = [&](const std::string& path) -> bool {
-    if (path == MusicFile("a.mp3")) std::this_thread::sleep_for(4 * kSlowRead);  // b is read ahead
+    ReadSlowlyAtFirst(path);  // b is read ahead
     if (path == MusicFile("b.mp3")) throw EInOutError("Injected read failure", 9);
     return true;
   };
