@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "command_failure.h"
+#include "list_readahead.h"
 #include "support/generate_tree.h"
 #include "support/mp3_fixtures.h"
 #include "quorbel_form.h"
