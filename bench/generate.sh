@@ -5,7 +5,7 @@
 # (QUORBEL_READERS=1) is the serial run, for comparison.
 #
 # usage: bench/generate.sh [BUILD_DIR]   (default: build/generate-bench)
-#   QUORBEL_BENCH_COUNTS ("2000 20000 100000")
+#   QUORBEL_BENCH_COUNTS ("2000 20000 100000"), QUORBEL_BENCH_ROUNDS (5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/generate-bench}"
@@ -39,12 +39,20 @@ for count in ${QUORBEL_BENCH_COUNTS:-2000 20000 100000}; do
   # entries, the working directory); then floor and run take turns, so that
   # both meet the machine in the same state, and the fastest of each counts.
   "$bin/generate_bench" run "$tree" "$root/work-$count" >/dev/null
-  for round in 1 2 3 4 5; do
+  for round in $(seq "${QUORBEL_BENCH_ROUNDS:-5}"); do
     "$bin/generate_floor_bench" "$tree"
     "$bin/generate_bench" run "$tree" "$root/work-$count"
   done | tee "$root/rounds"
-  awk '$1 == "floor" && (!f || $4 < f) { f = $4 } $1 == "generate" && (!g || $4 < g) { g = $4 }
-       END { printf "fastest:  floor %.3f s, run %.3f s, run/floor %.2f\n", f, g, g / f }' "$root/rounds"
+  # Fastest of each, and the ratio within each round (the run beside the
+  # floor just before it): the machine's speed drifts from round to round,
+  # and the median of those ratios is the steadier figure.
+  awk '$1 == "floor" { last = $4; if (!f || $4 < f) f = $4 }
+       $1 == "generate" { if (!g || $4 < g) g = $4; r[++n] = $4 / last }
+       END {
+         printf "fastest:  floor %.3f s, run %.3f s, run/floor %.2f\n", f, g, g / f
+         for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (r[j] < r[i]) { t = r[i]; r[i] = r[j]; r[j] = t }
+         printf "rounds:   run/floor median %.2f (%.2f to %.2f)\n", r[int((n + 1) / 2)], r[1], r[n]
+       }' "$root/rounds"
   "$bin/generate_floor_bench" "$tree" 1024
   printf "serial:   "
   QUORBEL_READERS=1 "$bin/generate_bench" run "$tree" "$root/work-$count" | head -1
