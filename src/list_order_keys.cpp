@@ -33,15 +33,19 @@ void OrderKeys::Add(std::string_view line) {
   // Room for a batch of lines like the first: no copies as it fills.
   if (batch.ends.empty()) batch.bytes.reserve(kBatchLines * (line.size() + kRoomPerLine));
   batch.bytes.append(line);
-  batch.ends.push_back(uint32_t(batch.bytes.size()));
+  batch.ends.push_back(batch.bytes.size());
   batch.bytes.append(kCrLf);
   if (batch.ends.size() == kBatchLines) Hand();
 }
 
 // The batch that takes lines: a new one once the last has been handed.
+// Only this thread changes the list of batches and the count handed, so
+// reading them here needs no lock; adding a batch does.
 OrderKeys::Batch& OrderKeys::Filling() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (batches_.size() == handed_) batches_.push_back(std::make_unique<Batch>());
+  if (batches_.size() == handed_) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    batches_.push_back(std::make_unique<Batch>());
+  }
   return *batches_.back();
 }
 
@@ -83,11 +87,11 @@ void OrderKeys::KeyBatches() {
       // the batch, the block growing by at least half each time.
       const size_t wanted = keys_.size() + 2 * batch->bytes.size();
       if (wanted > keys_.capacity()) keys_.reserve(std::max(wanted, keys_.capacity() * 3 / 2));
-      uint32_t begin = 0;
-      for (uint32_t end : batch->ends) {
+      size_t begin = 0;
+      for (size_t end : batch->ends) {
         starts_.push_back(keys_.size());
         maker_->AppendSortKey(std::string_view(batch->bytes).substr(begin, end - begin), &keys_);
-        begin = end + uint32_t(kCrLf.size());
+        begin = end + kCrLf.size();
       }
     }
   } catch (...) {
@@ -124,10 +128,10 @@ bool OrderKeys::Finish(const std::string& path) {
   StopThread(/*abandon=*/false);
   if (failure_) std::rethrow_exception(failure_);
   for (const auto& batch : batches_) {
-    uint32_t begin = 0;
-    for (uint32_t end : batch->ends) {
+    size_t begin = 0;
+    for (size_t end : batch->ends) {
       lines_.push_back(std::string_view(batch->bytes).substr(begin, end - begin));
-      begin = end + uint32_t(kCrLf.size());
+      begin = end + kCrLf.size();
     }
   }
   if (!one_line_each_ || !FileHolds(path)) return false;

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <cstdint>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -48,7 +47,7 @@ class OrderKeys {
   // A block of lines as the file holds them, and where each line's text ends.
   struct Batch {
     std::string bytes;
-    std::vector<uint32_t> ends;
+    std::vector<size_t> ends;
   };
 
   Batch& Filling();
@@ -64,8 +63,10 @@ class OrderKeys {
   bool one_line_each_ = true;  // no line holds a line break of its own
   bool no_thread_ = false;     // none could be started: the rest is keyed at the end
 
-  // Shared with the thread, under mutex_: the batches (handed ones are
-  // never changed again), how many are handed, whether to stop.
+  // Shared with the thread, under mutex_ (this thread may read the first
+  // two without it, being the only one to change them): the batches
+  // (handed ones are never changed again), how many are handed, whether
+  // to stop.
   std::mutex mutex_;
   std::condition_variable handed_more_;
   std::vector<std::unique_ptr<Batch>> batches_;
