@@ -52,7 +52,11 @@ run_target() {
         -print_final_stats=1 -artifact_prefix="$dir/findings/$t-" \
         "$corpus" "fuzz/corpus/$t" >"$log" 2>&1; then
     status=1
-    echo "fuzz: $t found a fault; input in $dir/findings/, log in $log" >&2
+    if grep -qa "libFuzzer: run interrupted" "$log"; then
+      echo "fuzz: $t was interrupted before its limit; no fault found, log in $log" >&2
+    else
+      echo "fuzz: $t found a fault; input in $dir/findings/, log in $log" >&2
+    fi
     find "$dir/findings" -name "$t-*" -newermt "@$start" | while read -r finding; do
       echo "== $finding again, with whole allocation stacks" >>"$log"
       ASAN_OPTIONS="${fast_asan/:malloc_context_size=2/}" "$dir/bin/fuzz_$t" "$finding" >>"$log" 2>&1 || true
