@@ -46,9 +46,16 @@ row target executions seconds exec/s cov ft
 run_target() {
   local t="$1" corpus="$dir/corpus/$1" log="$logs/$1.log" start elapsed done_runs last cov ft status=0
   mkdir -p "$corpus"
+  # Configuration files longer than 1 KB only repeat lines (a value longer
+  # than a reply still fits); inputs up to 4 KB made the ini target a
+  # third as fast.
+  local shape=()
+  [ "$t" = ini ] && shape=(-max_len=1024)
   start=$(date +%s)
   # New inputs go to the build's corpus; the seeds are read, never changed.
-  if ! "$dir/bin/fuzz_$t" "${limit[@]}" -timeout=25 -rss_limit_mb=2560 \
+  # One process per target: nothing else adds to its corpus, so it need
+  # not be read again while the target runs (-reload=0).
+  if ! "$dir/bin/fuzz_$t" "${limit[@]}" "${shape[@]}" -reload=0 -timeout=25 -rss_limit_mb=2560 \
         -print_final_stats=1 -artifact_prefix="$dir/findings/$t-" \
         "$corpus" "fuzz/corpus/$t" >"$log" 2>&1; then
     status=1
