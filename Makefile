@@ -5,7 +5,7 @@
 # Further targets: build, native, win32, win64, test-native, test-win32,
 # test-win64, test-setup, dist, test-dist, bench, clean,
 #   fuzz (every fuzz target for FUZZ_SECONDS each, or to FUZZ_RUNS executions
-#   each when that is given), test-sanitize (the suite
+#   each when that is given; FUZZ_WORKERS processes per target), test-sanitize (the suite
 #   under ASan+UBSan+LSan), test-tsan (under ThreadSanitizer), test-fuzz-smoke.
 #   make install [PREFIX=/usr/local] [DESTDIR=]   the Linux host, libraries, manual, completion
 #   make uninstall [PREFIX=/usr/local] [DESTDIR=]
@@ -23,6 +23,7 @@ PREFIX      ?= /usr/local
         install uninstall fuzz test-sanitize test-tsan test-fuzz-smoke
 FUZZ_SECONDS       ?= 180
 FUZZ_RUNS          ?=
+FUZZ_WORKERS       ?= 1
 FUZZ_SMOKE_SECONDS ?= 3
 
 setup:
@@ -88,7 +89,7 @@ test-fuzz-smoke: setup test-summary-start
 	@echo "every fuzz target over its seeds for $(FUZZ_SMOKE_SECONDS) s: passed" >> $(SUMMARY)
 
 fuzz: setup
-	@FUZZ_RUNS=$(FUZZ_RUNS) scripts/fuzz.sh $(FUZZ_SECONDS)
+	@FUZZ_RUNS=$(FUZZ_RUNS) FUZZ_WORKERS=$(FUZZ_WORKERS) scripts/fuzz.sh $(FUZZ_SECONDS)
 
 demo: native
 	@scripts/demo.sh $(NATIVE_DIR)/bin
