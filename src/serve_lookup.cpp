@@ -92,11 +92,12 @@ std::optional<std::string> SeekInText(std::string_view text, size_t from, bool a
 // found without splitting the text into lines.
 std::optional<std::string> SeekIndexName(SnapshotReader& reader, const std::string& key) {
   const std::string name_and_sep = key + kSep;
-  const Literal needle(name_and_sep);
+  std::optional<Literal> needle;  // chosen from the first piece's bytes
   size_t from = 0;
   while (reader.ReadMore()) {
+    if (!needle) needle.emplace(name_and_sep, reader.snapshot().byte_counts);
     const std::string_view text = reader.snapshot().text;
-    if (auto answer = SeekInText(text, from, reader.AtEnd(), needle, &from)) return answer;
+    if (auto answer = SeekInText(text, from, reader.AtEnd(), *needle, &from)) return answer;
     if (!reader.keeps_all() && from > 1) {
       reader.Forget(from - 1);  // the byte before stays: it tells a line's start
       from = 1;
@@ -106,12 +107,13 @@ std::optional<std::string> SeekIndexName(SnapshotReader& reader, const std::stri
 }
 
 // The answer from an index read whole but not split into lines.
-std::string SearchWholeText(std::string_view text, const std::string& key) {
+std::string SearchWholeText(const FileSnapshot& read, const std::string& key) {
+  const std::string_view text = read.text;
   std::optional<std::string> answer;
   if (!key.empty() && CanBeAName(key)) {
     const std::string name_and_sep = key + kSep;
     size_t unused;
-    answer = SeekInText(text, 0, true, Literal(name_and_sep), &unused);
+    answer = SeekInText(text, 0, true, Literal(name_and_sep, read.byte_counts), &unused);
   } else {
     std::vector<LineSpan> lines;
     LineSplitter().Split(text, true, &lines);
@@ -211,18 +213,15 @@ class SortedEntries {
 
 // Goes through lower-cased list lines in file order, gathering the entries
 // of the file lines that match, until enough are held. A line can only
-// match if it holds the pattern's longest segment, so the search for that
-// segment runs over the whole text and the lines before its next
-// occurrence are passed over without a look of their own.
+// match if it holds every segment of the pattern, so the search for one of
+// them runs over the whole text and the lines before its next occurrence
+// are passed over without a look of their own. That segment is the one
+// whose rarest byte the list holds least often (the longer one of two
+// alike), so that common letters cost no more than rare ones.
 class FindScan {
  public:
   FindScan(TZOQ_Quorbel& engine, const std::string& lowered_pattern)
-      : engine_(engine), segments_(Segments(lowered_pattern)), found_(engine.env()) {
-    auto longest = std::max_element(
-        segments_.begin(), segments_.end(),
-        [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
-    if (longest != segments_.end()) literal_.emplace(*longest);
-  }
+      : engine_(engine), segments_(Segments(lowered_pattern)), found_(engine.env()) {}
 
   FindScan(const FindScan&) = delete;  // literal_ looks into segments_
   FindScan& operator=(const FindScan&) = delete;
@@ -232,6 +231,7 @@ class FindScan {
 
   // Scans lines from `first` on; returns the first line not looked at.
   size_t Run(const FileSnapshot& read, size_t first) {
+    if (!literal_chosen_) ChooseLiteral(read.byte_counts);
     const size_t count = read.lines.size();
     size_t i = first;
     while (i < count && !Done()) {
@@ -251,6 +251,19 @@ class FindScan {
   }
 
  private:
+  // Once, from the bytes read so far: on a first request after a new list,
+  // those of its first piece.
+  void ChooseLiteral(const ByteCounts& counts) {
+    literal_chosen_ = true;
+    for (const std::string& segment : segments_) {
+      const Literal candidate(segment, counts);
+      if (!literal_ || candidate.candidates() < literal_->candidates() ||
+          (candidate.candidates() == literal_->candidates() && candidate.size() > literal_->size())) {
+        literal_.emplace(candidate);
+      }
+    }
+  }
+
   // The line in which the byte at `offset` lies, at or after line `from`.
   static size_t LineHolding(const FileSnapshot& read, size_t from, size_t offset) {
     auto after = std::upper_bound(read.lines.begin() + from, read.lines.end(), offset,
@@ -271,6 +284,7 @@ class FindScan {
   TZOQ_Quorbel& engine_;
   const std::vector<std::string> segments_;
   std::optional<Literal> literal_;
+  bool literal_chosen_ = false;
   SortedEntries found_;
 };
 
@@ -341,7 +355,7 @@ std::string SearchFileReply(TZOQ_Quorbel& engine, const std::string& key) {
   if (!probe.kept) return ReadIndexFor(cache, env, path, index.get(), probe, key);
   index.reset();
   // A copy compared while young is not prepared for lookups by name.
-  if (probe.kept->name_slots.empty()) return SearchWholeText(probe.kept->text, key);
+  if (probe.kept->name_slots.empty()) return SearchWholeText(*probe.kept, key);
   const int64_t line = FindName(*probe.kept, key);
   if (line < 0) return reply::Status(reply::kNothingFound, kSearchTag);
   return SearchAnswer(probe.kept->Line(size_t(line)));

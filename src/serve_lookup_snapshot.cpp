@@ -47,8 +47,9 @@ bool SnapshotReader::ReadMore() {
     if (std::ferror(file_)) throw EInOutError("Read error on " + path_, kReadErrorContext);
     at_end_ = true;
   }
-  bytes_read_ += int64_t(n);
   if (folding_ == Folding::kLowerAscii) LowerAscii(text.data() + old, n);
+  snapshot_.byte_counts.Add(std::string_view(text).substr(old), uint64_t(bytes_read_));
+  bytes_read_ += int64_t(n);
   piece_ = std::min(piece_ * 2, kLargestPiece);
   return true;
 }

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "serve_lookup_text.h"
+
 namespace quorbel {
 
 struct LineSpan {
@@ -19,6 +21,8 @@ struct LineSpan {
 struct FileSnapshot {
   std::string text;
   std::vector<LineSpan> lines;
+  // Of every byte read, also of text forgotten since: what a search looks for.
+  ByteCounts byte_counts;
   // Index files only: open addressing, each name held once with the first
   // line that gives a usable path. A slot holds the line's number + 1
   // (0 = free) and part of the name's hash, so that most probes need not
