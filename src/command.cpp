@@ -78,7 +78,10 @@ std::span<const Command> AllCommands() { return kCommands; }
 
 const Command& CommandOf(CommandId id) { return kCommands[static_cast<size_t>(id)]; }
 
-CommandDepth::CommandDepth() { ++g_depth; }
+CommandDepth::CommandDepth() {
+  ++g_depth;
+  CommandBegins();
+}
 
 CommandDepth::~CommandDepth() {
   if (--g_depth == 0) ApplyDeferred();
@@ -118,7 +121,11 @@ void ReadIniFileWhenSafe(TZOQ_Quorbel& engine, const std::string& path) {
 
 int RunCommand(const Command& command, char* data, char* parms, int show) {
   std::optional<CommandDepth> depth;
-  if (!command.bare) depth.emplace();
+  if (command.bare) {
+    CommandBegins();
+  } else {
+    depth.emplace();
+  }
   // Without a data buffer there is nowhere to read the argument from, nor
   // to write the "503 Too few arguments!" answer to.
   if (!command.reads_argument || data != nullptr) {

@@ -107,8 +107,9 @@ void WriteHostBuffer(char* buffer, const std::string& text);
 void SetDirectoryWhenSafe(TZOQ_Quorbel& engine, const std::string& path);
 void ReadIniFileWhenSafe(TZOQ_Quorbel& engine, const std::string& path);
 
-// Counts LoadDll, UnloadDll and the commands as running while it lives;
-// when the outermost one ends, what was deferred is applied.
+// Counts LoadDll, UnloadDll and the commands as running while it lives,
+// each one's first pump point reaching the host's queue; when the outermost
+// one ends, what was deferred is applied.
 class CommandDepth {
  public:
   CommandDepth();

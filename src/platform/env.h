@@ -198,7 +198,9 @@ class Env {
   virtual LocalTime Now() = 0;
 
   // --- windows and messages -----------------------------------------------
-  // Processes every message waiting for the calling thread, then returns.
+  // A pump point: processes every message waiting for the calling thread,
+  // then returns; the system's Env does so only at the pace of
+  // platform/pump_pace.h and otherwise returns at once.
   virtual void PumpMessages() = 0;
   virtual std::unique_ptr<NativeProgressWindow> CreateProgressWindow(
       WindowHandle parent, const ProgressWindowLook& look, ProgressWindowEvents* events) = 0;
@@ -297,5 +299,10 @@ void SetEnvForTesting(Env* env);
 // The message pump that the Linux host installs (quorbel_set_message_pump);
 // the POSIX Env calls it wherever the library pumps.
 void SetHostMessagePump(void (*pump)(void* context), void* context);
+
+// A command, LoadDll or UnloadDll begins on the host's thread: its first
+// pump point reaches the host's queue, and the pace is read again from the
+// environment.
+void CommandBegins();
 
 }  // namespace quorbel

@@ -12,6 +12,7 @@
 
 #include "platform/env.h"
 #include "platform/env_posix_internal.h"
+#include "platform/pump_pace.h"
 
 namespace quorbel {
 
@@ -19,6 +20,14 @@ namespace {
 
 void (*g_host_pump)(void*) = nullptr;
 void* g_host_pump_context = nullptr;
+
+// The pace's clock: the coarse clock is read without a system call and
+// moves in the kernel's ticks (1 to 4 ms), fine enough for a 10 ms pace.
+int64_t CoarseMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 class PosixDirListing : public DirListing {
  public:
@@ -221,7 +230,9 @@ class PosixEnv : public Env {
   }
 
   void PumpMessages() override {
-    if (g_host_pump != nullptr) g_host_pump(g_host_pump_context);
+    if (g_host_pump != nullptr && HostPumpPace().Due(CoarseMilliseconds)) {
+      g_host_pump(g_host_pump_context);
+    }
   }
 
   std::unique_ptr<NativeProgressWindow> CreateProgressWindow(
