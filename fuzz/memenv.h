@@ -35,6 +35,9 @@ class MemoryEnv : public EnvWrapper {
   bool RemoveFile(const std::string& p) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
+  // Memory is never behind a disk: a file or folder that exists is synced.
+  bool SyncFile(const std::string& p) override { return FileExists(p); }
+  bool SyncDirectory(const std::string& d) override { return DirectoryExists(d); }
   std::FILE* OpenFile(const std::string& p, const char* mode) override;
   std::unique_ptr<RandomAccessFile> OpenRegularFile(const std::string& p, int64_t* size) override;
   int64_t FileSize(const std::string& p) override;

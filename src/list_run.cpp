@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "command_failure.h"
+#include "durable_replace.h"
 #include "mp3info.h"
 #include "quorbel_form.h"
 #include "list_format.h"
@@ -143,7 +144,7 @@ class ListRun {
   std::string FileLine(const std::string& path, const TMP3Information& reader, bool have_media);
   void WriteDirectoryHeader(const std::string& directory);
   void CloseTempList();
-  void PutIndexInPlace();
+  bool PutIndexInPlace();
   bool PutListInPlace();
   std::string FinalOutcome();
 
@@ -239,8 +240,7 @@ void ListRun::WriteList() {
   if (stopped) return Terminated(Step::kStoppedWriting);
   step_ = Step::kIndexStatus;
   Status("Filelist done... Total " + Count(e_.fcount) + " filez ... generating indexfiles");
-  PutIndexInPlace();
-  if (!PutListInPlace()) {
+  if (!PutIndexInPlace() || !PutListInPlace()) {
     step_ = Step::kListNotPut;
     Status("Done... Error renaming tempfile!");
     e_.ferror = reply::kCannotCreate;
@@ -457,19 +457,26 @@ void ListRun::WriteDirectoryHeader(const std::string& directory) {
 // A list cut short by a full disk must not replace the previous one.
 void ListRun::CloseTempList() { out_.CloseOrRaise(); }
 
-void ListRun::PutIndexInPlace() {
+// The new index replaces the old one in one step. One that cannot be put
+// in place fails the run before the list is: the previous list and index
+// stay, and still match.
+bool ListRun::PutIndexInPlace() {
   step_ = Step::kRemoveIndex;
-  e_.RemoveIfExists(e_.IndexFile());
-  step_ = Step::kPutIndex;
   const std::string by_files = e_.OrderPath(OrderKind::kByFiles);
-  if (env_.FileExists(by_files)) env_.RenameFile(by_files, e_.IndexFile());  // failure ignored
+  if (!env_.FileExists(by_files)) {
+    e_.RemoveIfExists(e_.IndexFile());
+  } else {
+    step_ = Step::kPutIndex;
+    if (!ReplaceDurably(env_, by_files, e_.IndexFile())) return false;
+  }
   e_.RemoveIfExists(e_.OrderPath(OrderKind::kByDirs));
+  return true;
 }
 
 // The previous list stays in place until the new one replaces it in one step.
 bool ListRun::PutListInPlace() {
   step_ = Step::kPutList;
-  return env_.ReplaceFile(e_.WorkFile(kTempList), e_.ListFile());
+  return ReplaceDurably(env_, e_.WorkFile(kTempList), e_.ListFile());
 }
 
 std::string ListRun::FinalOutcome() {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "command.h"
+#include "command_failure.h"
 #include "engine_sort.h"
 #include "quorbel_oob.h"
 #include "engine_text.h"
@@ -17,6 +18,8 @@ namespace {
 
 constexpr const char* kHitDataFile = "ZOQHitData.hdt";
 constexpr const char* kChartFile = "ZOQChart.hdt";
+// Written whole, then put in the chart's place.
+constexpr const char* kTempChart = "tmpchart.tmp";
 constexpr char kBlank = ' ';
 constexpr char kColon = ':';
 
@@ -123,21 +126,28 @@ bool BuildChart(TZOQ_Quorbel& engine) {
   // The best count is converted before the file is made: a bad one leaves
   // no chart file at all.
   const int32_t greatest = StrToInt(HitField(engine.fchart.back()));
+  const std::string temp_path = engine.WorkFile(kTempChart);
   TextFile chart;
-  if (!chart.Rewrite(env, chart_path)) {
+  if (!chart.Rewrite(env, temp_path)) {
     engine.ferror = reply::kNotFound;
     return false;
   }
+  // A chart cut short by a full disk, or not safely on the disk, would be
+  // posted as if complete: a lost write leaves no chart. A count that is
+  // no number keeps the lines before it: that chart is cut where the data
+  // went wrong.
   try {
     WriteChart(engine, chart, greatest);
-    chart.CloseOrRaise();
-  } catch (const EInOutError&) {
-    // A chart cut short by a full disk would be posted as if complete: a lost
-    // write leaves no chart. (A count that is no number keeps the lines
-    // before it; that chart is cut where the data went wrong.)
-    chart.Close();
-    env.RemoveFile(chart_path);
+  } catch (const EConvertError&) {
+    chart.PublishOrRaise(env, chart_path);
     throw;
+  } catch (const EInOutError&) {
+    chart.Discard(env);
+    throw;
+  }
+  if (!chart.PublishOrRaise(env, chart_path)) {
+    engine.ferror = reply::kNotFound;  // as for a chart that cannot be created
+    return false;
   }
   engine.fchart.clear();
   return true;

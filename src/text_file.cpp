@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "command_failure.h"
+#include "durable_replace.h"
 #include "engine_text.h"
 
 namespace quorbel {
@@ -149,6 +150,21 @@ bool TextFile::Close() {
 
 void TextFile::CloseOrRaise() {
   if (!Close()) throw WriteError(path_);
+}
+
+bool TextFile::PublishOrRaise(Env& env, const std::string& to) {
+  if (!Close()) {
+    env.RemoveFile(path_);
+    throw WriteError(path_);
+  }
+  if (ReplaceDurably(env, path_, to)) return true;
+  env.RemoveFile(path_);
+  return false;
+}
+
+void TextFile::Discard(Env& env) {
+  Close();
+  env.RemoveFile(path_);
 }
 
 }  // namespace quorbel

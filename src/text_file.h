@@ -45,6 +45,12 @@ class TextFile {
   // raises the write error, so that a file cut short by a full disk is
   // never taken for a whole one.
   void CloseOrRaise();
+  // Closes a written file and puts it in place of `to` as durable_replace.h
+  // does. A pending write that failed raises the write error; a file that
+  // cannot be put in place gives false. Either way the file is removed.
+  bool PublishOrRaise(Env& env, const std::string& to);
+  // Closes a written file and removes it.
+  void Discard(Env& env);
 
  private:
   void Flush();

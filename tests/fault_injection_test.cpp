@@ -134,13 +134,14 @@ TEST_F(FaultTest, DiskFullWhileWritingTheChartLeavesNoHalfChart) {
   for (int i = 0; i < 20; ++i) hits += "song" + std::to_string(i) + ".mp3 " + std::to_string(i) + "\r\n";
   WriteFile(WorkFile("ZOQHitData.hdt"), hits);
   env_.on_open = [&](const std::string& path, const char* mode) -> std::FILE* {
-    if (path != WorkFile("ZOQChart.hdt") || mode[0] != 'w') return nullptr;
+    if (path != WorkFile("tmpchart.tmp") || mode[0] != 'w') return nullptr;  // written, then put in place
     return DiskFullAfter(path, 500);
   };
   const std::string reply = Call(ZOQ_StartUpdateChart);
   EXPECT_TRUE(reply.starts_with("500 Internal Error->101 \"Disk full or write error on ")) << reply;
   EXPECT_TRUE(reply.ends_with("__ZOQ_StartUpdateChart__")) << reply;
   EXPECT_FALSE(Exists(WorkFile("ZOQChart.hdt")));
+  EXPECT_FALSE(Exists(WorkFile("tmpchart.tmp")));
   EXPECT_FALSE(engine().finprogress);
   env_.on_open = nullptr;
   EXPECT_EQ(Call(ZOQ_StartUpdateChart), "200 OK __ZOQ_StartUpdateChart__");

@@ -53,6 +53,8 @@ class ChartTest : public EngineTest {
   }
   std::string HitPath() const { return dir_ / "ZOQHitData.hdt"; }
   std::string ChartPath() const { return dir_ / "ZOQChart.hdt"; }
+  // Where the chart is written before it is put in place.
+  std::string TempChartPath() const { return dir_ / "tmpchart.tmp"; }
   std::vector<std::string> Chart() const { return ReadLines(ChartPath()); }
   static std::vector<std::string> Lines(const std::vector<Row>& rows) {
     std::vector<std::string> lines;
@@ -235,7 +237,7 @@ TEST_F(ChartTest, FilesThatCannotBeOpenedAreNotFound) {
   const std::string not_found = "506 File or directory not found " + kTag;
   env_.refuse_open = RefuseOpensOf(HitPath());
   EXPECT_EQ(Call(ZOQ_StartUpdateChart), not_found);
-  env_.refuse_open = RefuseOpensOf(ChartPath());
+  env_.refuse_open = RefuseOpensOf(TempChartPath());
   EXPECT_EQ(Call(ZOQ_StartUpdateChart), not_found);
   EXPECT_FALSE(Exists(ChartPath()));
   EXPECT_FALSE(engine().finprogress);

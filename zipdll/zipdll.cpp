@@ -14,10 +14,13 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <io.h>
 #define ZIPDLL_EXPORT
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 #define ZIPDLL_EXPORT __attribute__((visibility("default")))
 #endif
 
@@ -81,8 +84,17 @@ bool ReadFileFacts(const std::string& path, FileFacts* facts) {
   return true;
 }
 
+// An archive is renamed over the old one only once its bytes are on the
+// disk, and the move itself is written through: after a power cut the name
+// holds the old archive or the new one whole.
+bool FlushToDisk(std::FILE* file) {
+  return std::fflush(file) == 0 &&
+         FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != 0;
+}
+
 bool ReplaceWith(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 #else
 bool ReadFileFacts(const std::string& path, FileFacts* facts) {
@@ -97,8 +109,17 @@ bool ReadFileFacts(const std::string& path, FileFacts* facts) {
   return true;
 }
 
+bool FlushToDisk(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+// The rename is on the disk once the folder's entries are.
 bool ReplaceWith(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
+  if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+  const size_t cut = to.find_last_of('/');
+  const std::string folder = cut == std::string::npos ? "." : to.substr(0, cut == 0 ? 1 : cut);
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  return close(fd) == 0 && synced;
 }
 #endif
 
@@ -232,6 +253,7 @@ class TempArchive {
   }
 
   void Commit() {
+    if (!FlushToDisk(file_)) Fail();
     int closed = std::fclose(file_);
     file_ = nullptr;
     if (closed != 0) Fail();

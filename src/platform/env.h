@@ -147,8 +147,16 @@ class Env {
   virtual bool RemoveFile(const std::string& path) = 0;
   // Renames; refuses when a file of the new name exists.
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
-  // Puts `from` in place of `to` in one step, replacing an existing `to`.
+  // Puts `from` in place of `to` in one step, replacing an existing `to`;
+  // on Windows the move is on the disk when the call returns.
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+  // Puts a closed file's data on the disk. Before a file is renamed over
+  // another, so that after a power cut its new name never holds an empty
+  // or partial file.
+  virtual bool SyncFile(const std::string& path) = 0;
+  // Puts a folder's entries (a rename just done in it) on the disk; true at
+  // once where the rename itself was written through (Windows).
+  virtual bool SyncDirectory(const std::string& directory) = 0;
   // Opens a file as fopen() does, with the system's single-byte file names.
   virtual std::FILE* OpenFile(const std::string& path, const char* mode) = 0;
   // The two calls of the media reader. The generation run's readers make
@@ -239,6 +247,8 @@ class EnvWrapper : public Env {
   bool ReplaceFile(const std::string& f, const std::string& t) override {
     return target_->ReplaceFile(f, t);
   }
+  bool SyncFile(const std::string& p) override { return target_->SyncFile(p); }
+  bool SyncDirectory(const std::string& d) override { return target_->SyncDirectory(d); }
   std::FILE* OpenFile(const std::string& p, const char* m) override {
     return target_->OpenFile(p, m);
   }

@@ -130,8 +130,18 @@ class Win32Env : public Env {
     return MoveFileA(from.c_str(), to.c_str()) != 0;  // refuses an existing target
   }
   bool ReplaceFile(const std::string& from, const std::string& to) override {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
+  bool SyncFile(const std::string& path) override {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool flushed = FlushFileBuffers(h) != 0;
+    return CloseHandle(h) != 0 && flushed;
+  }
+  // The folder's entry went to the disk with the write-through move.
+  bool SyncDirectory(const std::string&) override { return true; }
   std::FILE* OpenFile(const std::string& path, const char* mode) override {
     return std::fopen(path.c_str(), mode);
   }
