@@ -3,7 +3,7 @@
 #   make test   set up, build the three products, run every suite that this
 #               machine can run and say plainly what it could not
 # Further targets: build, native, win32, win64, test-native, test-win32,
-# test-win64, test-setup, dist, test-dist, bench, clean,
+# test-win64, test-setup, test-kill (the host killed mid-run), dist, test-dist, bench, clean,
 #   fuzz (every fuzz target for FUZZ_SECONDS each, or to FUZZ_RUNS executions
 #   each when that is given; FUZZ_WORKERS processes per target), test-sanitize (the suite
 #   under ASan+UBSan+LSan), test-tsan (under ThreadSanitizer), test-fuzz-smoke.
@@ -19,7 +19,7 @@ export WINEDEBUG ?= -all
 PREFIX      ?= /usr/local
 
 .PHONY: setup build native win32 win64 test test-native test-win32 test-win64 \
-        test-setup test-summary-start dist test-dist demo bench clean \
+        test-setup test-summary-start test-kill dist test-dist demo bench clean \
         install uninstall fuzz test-sanitize test-tsan test-fuzz-smoke
 FUZZ_SECONDS       ?= 180
 FUZZ_RUNS          ?=
@@ -50,6 +50,10 @@ test-native: native test-summary-start
 	@cd $(NATIVE_DIR) && ctest --output-on-failure -j $(JOBS)
 	@echo "the native suite: passed" >> $(SUMMARY)
 
+# The host killed at random moments of a run, 200 times: lists stay whole.
+test-kill: native test-summary-start
+	@scripts/kill-test.sh $(NATIVE_DIR) $(SUMMARY)
+
 test-win64: win64 test-summary-start
 	@scripts/test-windows.sh win64 $(WIN64_DIR) $(SUMMARY)
 
@@ -71,7 +75,7 @@ dist: native win32 win64
 test-dist: dist test-summary-start
 	@scripts/dist-test.sh $(SUMMARY)
 
-test: test-native test-win64 test-win32 test-setup test-dist test-sanitize test-tsan test-fuzz-smoke
+test: test-native test-kill test-win64 test-win32 test-setup test-dist test-sanitize test-tsan test-fuzz-smoke
 	@echo; echo "== make test: what ran on this machine"; cat $(SUMMARY)
 	@passed=$$(grep -vc '^NOT RUN' $(SUMMARY)); skipped=$$(grep -c '^NOT RUN' $(SUMMARY) || true); \
 	  echo "suites: $$passed passed, 0 failed, $$skipped skipped"
