@@ -14,6 +14,7 @@ packages=(
   python3 zip unzip mp3info
   libfuse3-dev fuse3                # the slow-device benchmark's latency filesystem
   clang libclang-rt-14-dev llvm    # sanitizer and fuzzing builds (libFuzzer), report symbols
+  weechat-headless weechat-dev weechat-plugins ngircd python3-irc   # serving from WeeChat, and its end-to-end test
 )
 
 missing=()
