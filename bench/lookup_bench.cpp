@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <random>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -34,43 +34,9 @@ constexpr int kColdRounds = 20;
 // Files written this recently are compared with their kept copy on every
 // request (the stamps cannot show a rewrite yet).
 constexpr auto kStampGranularity = std::chrono::milliseconds(3500);
-constexpr const char* kNick = "Bench";
-constexpr const char* kName = "bench";
 constexpr const char* kNoMatchPattern = "zebra*quartz";
 constexpr const char* kNoMatchKey = "zebra - quartz.mp3";
 constexpr const char* kEarlyPattern = "love";
-
-const char* const kWords[] = {"love",  "night", "dream", "fire",  "heart", "rain",  "summer",
-                              "blue",  "road",  "home",  "angel", "dance", "shadow", "light",
-                              "river", "city",  "gold",  "wild",  "time",  "star",   "ocean"};
-
-std::string Words(std::mt19937& rng, int count) {
-  return quorbel::sample::RandomWords(rng, kWords, count);
-}
-
-// A list file and an index as the generation run writes them; returns the
-// name of the first file (a search answered from the first line).
-std::string WriteFiles(const fs::path& dir, int lines) {
-  std::mt19937 rng(5);
-  std::uniform_int_distribution<int> length(1, 4);
-  std::FILE* list = std::fopen((dir / (std::string(kName) + "-mm.txt")).c_str(), "wb");
-  std::FILE* index = std::fopen((dir / (std::string(kName) + "-mm.idx")).c_str(), "wb");
-  std::fprintf(list, "Song list of %s: type @%s to get it\r\n\r\n", kNick, kNick);
-  std::string first;
-  for (int i = 0; i < lines; ++i) {
-    const std::string artist = Words(rng, length(rng));
-    const std::string name = artist + " - " + Words(rng, length(rng)) + ".mp3";
-    if (i == 0) first = name;
-    std::string line = "!" + std::string(kNick) + " " + name;
-    line.append(line.size() < 70 ? 70 - line.size() : 1, '\xA0');
-    std::fprintf(list, "%s4.2MB 192kbps 44kHz Stereo 3:41\r\n", line.c_str());
-    std::fprintf(index, "%s\xFF/music/%s/\r\n", name.c_str(), artist.c_str());
-  }
-  std::fprintf(list, "\r\nTotal: %d files\r\n", lines);
-  std::fclose(list);
-  std::fclose(index);
-  return first;
-}
 
 std::string Call(QuorbelCommand command, const std::string& argument) {
   char data[901] = {};
@@ -178,15 +144,17 @@ int main(int argc, char** argv) {
   const auto stamp = Clock::now().time_since_epoch().count();
   Setup setup;
   setup.dir = fs::temp_directory_path() / ("quorbel-lookup-bench-" + std::to_string(stamp));
-  fs::create_directories(setup.dir);
-  const std::string first_name = WriteFiles(setup.dir, lines);
+  const std::optional<std::string> first_name =
+      quorbel::sample::WriteSampleList(setup.dir.string(), lines);
+  if (!first_name) {
+    std::fprintf(stderr, "cannot write the list under %s\n", setup.dir.c_str());
+    return 1;
+  }
   const auto written = Clock::now();
-  const fs::path list = setup.dir / (std::string(kName) + "-mm.txt");
-  const fs::path index = setup.dir / (std::string(kName) + "-mm.idx");
-  setup.ini = setup.dir / "bench.ini";
-  std::FILE* f = std::fopen(setup.ini.c_str(), "wb");
-  std::fprintf(f, "[listmake]\r\nnick=%s\r\nname=%s\r\n", kNick, kName);
-  std::fclose(f);
+  const std::string name = quorbel::sample::kSampleListName;
+  const fs::path list = setup.dir / (name + "-mm.txt");
+  const fs::path index = setup.dir / (name + "-mm.idx");
+  setup.ini = setup.dir / quorbel::sample::kSampleListIni;
 
   const std::string find_none = "516 Nothing found __ZOQ_At_Find__";
   const std::string find_some = "201 OK-DATA __ZOQ_At_Find__ 6";
@@ -201,7 +169,7 @@ int main(int argc, char** argv) {
   Row("ZOQ_At_Find, six found in the first lines",
       Cold(setup, ZOQ_At_Find, kEarlyPattern, find_some));
   Row("ZOQ_SearchFile, no match", Cold(setup, ZOQ_SearchFile, kNoMatchKey, search_none));
-  Row("ZOQ_SearchFile, first line", Cold(setup, ZOQ_SearchFile, first_name, search_first));
+  Row("ZOQ_SearchFile, first line", Cold(setup, ZOQ_SearchFile, *first_name, search_first));
   // Within the stamps' granularity of the write every request compares the
   // file with its kept copy.
   std::printf("second request, files younger than the stamps' granularity (content compared)\n");
@@ -218,7 +186,7 @@ int main(int argc, char** argv) {
   Row("ZOQ_At_Find, six found in the first lines",
       Warm(ZOQ_At_Find, kEarlyPattern, find_some, seconds));
   Row("ZOQ_SearchFile, no match", Warm(ZOQ_SearchFile, kNoMatchKey, search_none, seconds));
-  Row("ZOQ_SearchFile, first line", Warm(ZOQ_SearchFile, first_name, search_first, seconds));
+  Row("ZOQ_SearchFile, first line", Warm(ZOQ_SearchFile, *first_name, search_first, seconds));
   UnloadDll(1);
 
   std::string lowered = ReadAll(list);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 
@@ -258,6 +259,44 @@ std::string Stream(FrameHeader h, int n) {
   return data;
 }
 
+// ---- the lookup benchmarks' list ------------------------------------------
+
+constexpr unsigned kListSeed = 5;
+constexpr char kListNick[] = "Bench";
+constexpr int kListMaxWords = 4;          // words in an artist's name and in a title
+constexpr size_t kListNameColumns = 70;   // NBSP pad each "!nick name" up to here
+const char* const kListWords[] = {"love",  "night", "dream", "fire",  "heart", "rain",  "summer",
+                                  "blue",  "road",  "home",  "angel", "dance", "shadow", "light",
+                                  "river", "city",  "gold",  "wild",  "time",  "star",   "ocean"};
+
+// Every song's list line and index line; gives the first song's name.
+std::string WriteListLines(std::FILE* list, std::FILE* index, int lines) {
+  std::mt19937 rng(kListSeed);
+  std::uniform_int_distribution<int> length(1, kListMaxWords);
+  std::fprintf(list, "Song list of %s: type @%s to get it\r\n\r\n", kListNick, kListNick);
+  std::string first;
+  for (int i = 0; i < lines; ++i) {
+    const std::string artist = RandomWords(rng, kListWords, length(rng));
+    const std::string name = artist + " - " + RandomWords(rng, kListWords, length(rng)) + ".mp3";
+    if (i == 0) first = name;
+    std::string line = "!" + std::string(kListNick) + " " + name;
+    line.append(line.size() < kListNameColumns ? kListNameColumns - line.size() : 1, '\xA0');
+    std::fprintf(list, "%s4.2MB 192kbps 44kHz Stereo 3:41\r\n", line.c_str());
+    std::fprintf(index, "%s\xFF/music/%s/\r\n", name.c_str(), artist.c_str());
+  }
+  std::fprintf(list, "\r\nTotal: %d files\r\n", lines);
+  return first;
+}
+
+std::FILE* OpenToWrite(const fs::path& path) { return std::fopen(path.string().c_str(), "wb"); }
+
+// Closes a file opened by OpenToWrite; false when it was not open or a write failed.
+bool Close(std::FILE* file) {
+  if (file == nullptr) return false;
+  const bool written = !std::ferror(file);
+  return std::fclose(file) == 0 && written;
+}
+
 }  // namespace
 
 bool MakeDemoTree(const std::string& dir) {
@@ -299,6 +338,24 @@ int MakeNameTree(const std::string& dir, int count) {
     }
   }
   return (made + kNameOtherFileEvery - 1) / kNameOtherFileEvery;
+}
+
+std::optional<std::string> WriteSampleList(const std::string& dir, int lines) {
+  const fs::path root(dir);
+  std::error_code error;
+  fs::create_directories(root, error);
+  const std::string name = kSampleListName;
+  std::FILE* list = OpenToWrite(root / (name + "-mm.txt"));
+  std::FILE* index = OpenToWrite(root / (name + "-mm.idx"));
+  std::string first;
+  if (list != nullptr && index != nullptr) first = WriteListLines(list, index, lines);
+  const bool lists_written = Close(list) & Close(index);  // both closed, whatever failed
+  std::FILE* ini = OpenToWrite(root / kSampleListIni);
+  if (ini != nullptr) {
+    std::fprintf(ini, "[listmake]\r\nnick=%s\r\nname=%s\r\n", kListNick, kSampleListName);
+  }
+  if (!lists_written || !Close(ini)) return std::nullopt;
+  return first;
 }
 
 std::string RandomWords(std::mt19937& rng, std::span<const char* const> words, int count) {

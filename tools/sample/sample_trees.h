@@ -1,11 +1,12 @@
 // Music trees made of sample MPEG files, one kind for each use: the demo's
 // small tree, the album tree of the generation benchmarks, the reader
-// benchmark's mixed tree, a stream of every header kind, and the walk's
-// tree of names. Files are sparse between their head and their tag; a tree
-// is the same, byte for byte, on every run (the random choices come from
-// fixed seeds).
+// benchmark's mixed tree, a stream of every header kind and the walk's
+// tree of names; and the lookup benchmarks' list with its index. Files are
+// sparse between their head and their tag; a tree or list is the same, byte
+// for byte, on every run (the random choices come from fixed seeds).
 #pragma once
 
+#include <optional>
 #include <random>
 #include <span>
 #include <string>
@@ -40,6 +41,17 @@ int MakeStreams(const std::string& dir);
 // names in mixed case for the walk and the sort. Gives the number of files
 // besides the songs, or -1 when one cannot be written.
 int MakeNameTree(const std::string& dir, int count);
+
+// The lookup benchmarks' list (nick "Bench"): its name, the "name=" key
+// that picks its files NAME-mm.txt and NAME-mm.idx, and its configuration.
+inline constexpr char kSampleListName[] = "bench";
+inline constexpr char kSampleListIni[] = "bench.ini";
+
+// Writes a list of `lines` songs named from random words and its index, as
+// the generation run writes them, and the configuration that serves them
+// ([listmake] nick and name). Gives the first song's file name (the list's
+// first line; empty for no lines), or nullopt when a file cannot be written.
+std::optional<std::string> WriteSampleList(const std::string& dir, int lines);
 
 // `count` words picked from `words` at random, separated by blanks.
 std::string RandomWords(std::mt19937& rng, std::span<const char* const> words, int count);
