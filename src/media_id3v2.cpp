@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "mp3info.h"
 #include "cp1252.h"
+#include "media_genre.h"
 
 namespace quorbel::id3v2 {
 

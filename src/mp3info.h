@@ -89,7 +89,4 @@ class TMP3Information {
   int64_t file_size_ = 0;
 };
 
-// The ID3v1 genre name of a genre byte; "Nothing" above 115.
-const std::string& GenreName(uint8_t genre);
-
 }  // namespace quorbel

@@ -366,17 +366,6 @@ TEST_F(Mp3InfoTest, TagTextsAreCutAtZeroAndWidthAndTrimmed) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(mp3_.RawTag), 128), Id3v1Bytes(tag));
 }
 
-TEST(GenreNameTest, PublishedNumbering) {
-  struct Case {
-    int genre;
-    const char* name;
-  } cases[] = {{0, "Blues"},          {1, "Classic Rock"}, {17, "Rock"},
-               {40, "AlternRock"},    {83, "Swing"},       {84, "Fast Fusion"},
-               {85, "Bebob"},         {115, "Folklore"},   {116, "Nothing"},
-               {200, "Nothing"},      {255, "Nothing"}};
-  for (const Case& c : cases) EXPECT_EQ(GenreName(uint8_t(c.genre)), c.name) << c.genre;
-}
-
 TEST_F(Mp3InfoTest, MissingTagLeavesTheFieldsAndClearsPresent) {
   Id3v1 tag;
   tag.title = "First";
