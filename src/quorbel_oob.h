@@ -2,18 +2,20 @@
 //
 // LoadDll constructs it and UnloadDll destroys it; every command works on
 // it through ZOQ_Quorbel. Its operations are spread over files by concern:
-//   quorbel_oob.cpp      construction, destruction, the small operations
-//   engine_config.cpp    reading the configuration file
-//   list_progress.cpp    creating, showing and hiding the progress window
-//   engine_dump.cpp      the diagnostic dump
-//   list_walk.cpp        counting: the drive and directory walk
-//   list_order.cpp       the ordering files and their sort
-//   list_squeeze.cpp     blank squeezing
-//   list_run.cpp         the generation run and the list file's layout
-//   list_badfiles.cpp    the bad-file list
-//   serve_chart.cpp      the download chart
-//   serve_lookup.cpp     index search and find answering
-//   list_compress.cpp    packing the list into its ZIP archive
+//   quorbel_oob.cpp          construction, destruction, the small operations
+//   engine_config.cpp        reading the configuration file
+//   list_progress.cpp        creating, showing and hiding the progress window
+//   engine_dump.cpp          the diagnostic dump
+//   list_walk.cpp            counting: the drive and directory walk
+//   list_order.cpp           the ordering files and their sort
+//   common/list_text.cpp     blank squeezing
+//   list_run.cpp             the generation run
+//   list_format.cpp          the list file's layout
+//   list_badfiles.cpp        the bad-file list
+//   serve_chart.cpp          the download chart
+//   serve_lookup.cpp         index search and find answering
+//   serve_lookup_cache.cpp   the list and index kept in memory for them
+//   list_compress.cpp        packing the list into its ZIP archive
 #pragma once
 
 #include <cstdint>
@@ -162,9 +164,9 @@ class TZOQ_Quorbel {
 
   // --- file names in the working directory --------------------------------
   std::string WorkFile(const std::string& name) const { return fdirectory + name; }
-  std::string ListFile() const { return WorkFile(fname + "-mm.txt"); }
-  std::string IndexFile() const { return WorkFile(fname + "-mm.idx"); }
-  std::string ArchiveFile() const { return WorkFile(fname + "-mm.zip"); }
+  std::string ListFile() const { return WorkFile(fname + names::kListSuffix); }
+  std::string IndexFile() const { return WorkFile(fname + names::kIndexSuffix); }
+  std::string ArchiveFile() const { return WorkFile(fname + names::kZipSuffix); }
   // Removes a file when it is there, before it is made anew or so that it
   // is gone; a refused removal is not reported.
   void RemoveIfExists(const std::string& path) {
@@ -179,11 +181,8 @@ class TZOQ_Quorbel {
   // State of one counting (list_walk.cpp); lives on CountFiles' stack.
   struct Walk;
   Walk* walk_ = nullptr;
-  // [generate]
-  // [chart]
   // [lookup]
   std::shared_ptr<LookupCache> lookup_cache_;  // shared: the type stays incomplete here
-  // [compress]
 };
 
 // The one engine; empty before LoadDll and after UnloadDll.
