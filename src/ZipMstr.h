@@ -67,7 +67,6 @@ class TZipMaster {
   bool Cancel = false;
 
   // Directory searched first for the engine; kept without a trailing delimiter.
-  const std::string& DLLDirectory() const { return dll_directory_; }
   void SetDLLDirectory(const std::string& directory);
 
   // Number of the last error of the latest Add (0 = none), and the number
