@@ -12,6 +12,7 @@
 #include "cli.h"
 #include "config_sections.h"
 #include "files.h"
+#include "shared_names.h"
 
 namespace host {
 
@@ -117,7 +118,7 @@ void CheckDrives(const std::string& ini_path, const IniFile& ini, std::vector<Pr
 
 void CheckSettings(const std::string& path, const IniFile& ini, Need need,
                    std::vector<Problem>* problems) {
-  const std::optional<std::string> nick = ini.Value(kListMake, "nick");
+  const std::optional<std::string> nick = ini.Value(kListMake, quorbel::names::kNickKey);
   const std::optional<std::string> name = ini.Value(kListMake, "name");
   const bool has_nick = nick && !nick->empty();
   if (ini.Find(kListMake) == nullptr && need != Need::kChart) {

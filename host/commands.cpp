@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "config_sections.h"
+#include "shared_names.h"
 
 namespace host {
 
@@ -28,7 +29,7 @@ bool StopsTheJob(std::vector<Problem> problems, Force force, Outcome* outcome) {
   return true;
 }
 
-std::string Nick(const IniFile& ini) { return ini.Value(quorbel::config::kListMake, "nick").value_or(""); }
+std::string Nick(const IniFile& ini) { return ini.Value(quorbel::config::kListMake, quorbel::names::kNickKey).value_or(""); }
 
 const std::vector<Subcommand>& Subcommands() {
   static const OptionSpec kForce = {"--force", nullptr, nullptr,

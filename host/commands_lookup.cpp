@@ -8,19 +8,18 @@
 #include "commands.h"
 #include "config_sections.h"
 #include "files.h"
+#include "find_answer.h"
 #include "list_files.h"
 
 namespace host {
 
 namespace {
 
-constexpr char kCutMark = '\xF5';  // the library's mark for entries left out
-constexpr size_t kShownHits = 5;
-constexpr const char* kFindData = "201 OK-DATA __ZOQ_At_Find__ ";
+constexpr size_t kShownHits = quorbel::names::kFindEntriesSent;
 constexpr const char* kSearchData = "201 OK-DATA __ZOQ_SearchFile__ ";
 constexpr const char* kInfoData = "201 OK-DATA";
 constexpr const char* kInfoTag = " __ZOQ_GetMPEGInfo__";
-constexpr int kNothingFound = 516;
+constexpr int kNothingFound = quorbel::names::kNothingFoundCode;
 
 struct Lookup {
   std::string ini;
@@ -28,19 +27,6 @@ struct Lookup {
   std::string list;  // the list or index file to answer from
   std::string library_ini;  // what the library reads: INI, or a copy naming the list
 };
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-  return s;
-}
-
-// The configuration with a "name" key that picks the list `name`, placed
-// first in [listmake], where the library reads it before any other.
-std::string NamingCopy(const IniFile& ini, const std::string& name) {
-  const IniSection* section = ini.Find(quorbel::config::kListMake);
-  const size_t at = section->body_offset;
-  return ini.bytes.substr(0, at) + "\nname=\"" + name + "\"" + ini.bytes.substr(at);
-}
 
 bool WriteFile(const std::string& path, const std::string& bytes) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -83,50 +69,6 @@ bool PrepareLookup(Session& s, const Arguments& a, const char* suffix, const Scr
     return false;
   }
   return s.Prepare(l->library_ini, l->directory, o);
-}
-
-// The entries of a find reply: both buffers, split at the separator.
-std::vector<std::string> FindEntries(const Reply& reply, int* count) {
-  std::string text = reply.data.substr(std::string(kFindData).size());
-  if (!(reply.second.size() == 1 && reply.second[0] == kCutMark)) text += reply.second;
-  const size_t sep = text.find(kSep);
-  *count = std::atoi(text.substr(0, sep).c_str());
-  std::vector<std::string> entries;
-  for (size_t pos = sep == std::string::npos ? text.size() : sep + 1; pos < text.size();) {
-    size_t end = text.find(kSep, pos);
-    if (end == std::string::npos) end = text.size();
-    if (end > pos) entries.push_back(text.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return entries;
-}
-
-// The library answers in lower case; the list holds the names as they are.
-// An entry is a list line after its "!nick ", squeezed and trimmed; the
-// list is read until every entry has its line.
-std::map<std::string, std::string> StoredCase(const std::string& list, const std::vector<std::string>& entries) {
-  std::map<std::string, std::string> stored;
-  size_t left = entries.size();
-  for (const std::string& entry : entries) stored.emplace(entry, entry);
-  std::map<std::string, bool> found;
-  ForEachLine(list, [&](const std::string& line) {
-    if (line.empty() || line[0] != '!') return true;
-    const size_t blank = line.find(' ');
-    std::string entry = SqueezeBlanks(blank == std::string::npos ? line : line.substr(blank + 1));
-    const auto low = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!entry.empty() && low(entry.back())) entry.pop_back();
-    size_t first = 0;
-    while (first < entry.size() && low(entry[first])) ++first;
-    entry.erase(0, first);
-    auto hit = stored.find(Lower(entry));
-    if (hit != stored.end() && !found[hit->first]) {
-      hit->second = entry;
-      found[hit->first] = true;
-      --left;
-    }
-    return left > 0;
-  });
-  return stored;
 }
 
 // "(A:value)" or "(A: N/A)" without its frame; nullopt for another label.

@@ -12,8 +12,8 @@ namespace host {
 
 namespace {
 
-constexpr const char* kHitData = "ZOQHitData.hdt";
-constexpr const char* kChart = "ZOQChart.hdt";
+constexpr const char* kHitData = quorbel::names::kHitDataFile;
+constexpr const char* kChart = quorbel::names::kChartFile;
 constexpr const char* kDumpFile = "core";
 constexpr const char* kCommandPrefix = "ZOQ_";
 

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "config_sections.h"
+
 namespace host {
 
 namespace {
@@ -32,6 +34,12 @@ std::optional<int> DateKey(const std::string& date) {
 }
 
 }  // namespace
+
+std::string NamingCopy(const quorbel::IniFile& ini, const std::string& name) {
+  const quorbel::IniSection* section = ini.Find(quorbel::config::kListMake);
+  const size_t at = section->body_offset;
+  return ini.bytes.substr(0, at) + "\nname=\"" + name + "\"" + ini.bytes.substr(at);
+}
 
 std::string InFolder(const std::string& directory, const std::string& name) {
   if (!directory.empty() && directory.back() == '/') return directory + name;

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "ini_file.h"
 #include "list_text.h"
+#include "shared_names.h"
 
 namespace host {
 
@@ -17,14 +19,18 @@ using quorbel::kNbsp;
 using quorbel::kSep;
 using quorbel::SqueezeBlanks;
 
-constexpr const char* kListSuffix = "-mm.txt";
-constexpr const char* kIndexSuffix = "-mm.idx";
-constexpr const char* kZipSuffix = "-mm.zip";
+using quorbel::names::kIndexSuffix;
+using quorbel::names::kListSuffix;
+using quorbel::names::kZipSuffix;
 
 // The base name (NICK[MM-DD-YY]) of the newest file NICK[MM-DD-YY]+suffix in
 // `directory`: the latest date in the name, then the latest change.
 std::optional<std::string> NewestListName(const std::string& directory, const std::string& nick,
                                           const std::string& suffix);
+
+// The configuration with a "name" key that picks the list `name`, placed
+// first in [listmake], where the library reads it before any other.
+std::string NamingCopy(const quorbel::IniFile& ini, const std::string& name);
 
 // `directory` with one trailing "/".
 std::string InFolder(const std::string& directory, const std::string& name);

@@ -38,7 +38,7 @@ void TZOQ_Quorbel::ReadIniFile(const std::string& path) {
   if (!env_->ProfileKeys(path, kListMake).empty()) {
     fmethod = env_->ProfileString(path, kListMake, "method", "s");
     fgear = env_->ProfileString(path, kListMake, "gear", std::string(kByDirsGear));
-    fnick = env_->ProfileString(path, kListMake, "nick", "");
+    fnick = env_->ProfileString(path, kListMake, names::kNickKey, "");
     fname = env_->ProfileString(path, kListMake, "name", "");
     fhitnum = env_->ProfileString(path, kListMake, "hitnum", "30");
     fid3v2 = env_->ProfileString(path, kListMake, "id3v2", "0") == kId3v2On;

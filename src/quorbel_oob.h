@@ -26,6 +26,7 @@
 
 #include "list_text.h"
 #include "platform/env.h"
+#include "shared_names.h"
 #include "text_file.h"
 
 namespace quorbel {
@@ -164,9 +165,9 @@ class TZOQ_Quorbel {
 
   // --- file names in the working directory --------------------------------
   std::string WorkFile(const std::string& name) const { return fdirectory + name; }
-  std::string ListFile() const { return WorkFile(fname + "-mm.txt"); }
-  std::string IndexFile() const { return WorkFile(fname + "-mm.idx"); }
-  std::string ArchiveFile() const { return WorkFile(fname + "-mm.zip"); }
+  std::string ListFile() const { return WorkFile(fname + names::kListSuffix); }
+  std::string IndexFile() const { return WorkFile(fname + names::kIndexSuffix); }
+  std::string ArchiveFile() const { return WorkFile(fname + names::kZipSuffix); }
   // Removes a file when it is there, before it is made anew or so that it
   // is gone; a refused removal is not reported.
   void RemoveIfExists(const std::string& path) {

@@ -16,8 +16,8 @@ namespace quorbel {
 
 namespace {
 
-constexpr const char* kHitDataFile = "ZOQHitData.hdt";
-constexpr const char* kChartFile = "ZOQChart.hdt";
+using names::kChartFile;
+using names::kHitDataFile;
 // Written whole, then put in the chart's place.
 constexpr const char* kTempChart = "tmpchart.tmp";
 constexpr char kBlank = ' ';

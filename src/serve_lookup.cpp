@@ -147,11 +147,11 @@ const std::string kFindTag = CommandTag(CommandId::ZOQ_At_Find);
 // The scan stops once this many entries are held; one more than is sent, so
 // the count tells the requester that more matches exist.
 constexpr size_t kMostGathered = 6;
-constexpr size_t kMostSent = 5;
+constexpr size_t kMostSent = names::kFindEntriesSent;
 constexpr size_t kDataCapacity = reply::kBufferCapacity;
 constexpr size_t kBothCapacity = 2 * reply::kBufferCapacity;
 // Put into the second buffer when an entry does not fit whole into both.
-constexpr char kOverflowMark = char(245);
+constexpr char kOverflowMark = names::kFindCutMark;
 constexpr char kFileLineMark = '!';
 constexpr char kWildcard = '*';
 
