@@ -6,10 +6,10 @@
 #include <functional>
 
 #include "ZipMstr.h"
+#include "command_reply.h"
+#include "engine_text.h"
 #include "quorbel_form.h"
 #include "quorbel_oob.h"
-#include "engine_text.h"
-#include "command_reply.h"
 
 namespace quorbel {
 

@@ -1,7 +1,7 @@
 // The bad-file list: names with double blanks met by the last generation run.
+#include "engine_text.h"
 #include "list_format.h"
 #include "quorbel_oob.h"
-#include "engine_text.h"
 
 namespace quorbel {
 

@@ -3,9 +3,9 @@
 #include <limits>
 
 #include "ZipMstr.h"
+#include "command_reply.h"
 #include "quorbel_form.h"
 #include "quorbel_oob.h"
-#include "command_reply.h"
 
 namespace quorbel {
 

@@ -11,14 +11,14 @@
 #include <unordered_set>
 
 #include "command_failure.h"
+#include "command_reply.h"
 #include "durable_replace.h"
+#include "engine_text.h"
+#include "list_format.h"
+#include "list_readahead.h"
 #include "mp3info.h"
 #include "quorbel_form.h"
-#include "list_format.h"
 #include "quorbel_oob.h"
-#include "list_readahead.h"
-#include "engine_text.h"
-#include "command_reply.h"
 
 namespace quorbel {
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "command_reply.h"
+#include "engine_text.h"
+#include "list_order_keys.h"
 #include "quorbel_form.h"
 #include "quorbel_oob.h"
-#include "engine_text.h"
-#include "command_reply.h"
-#include "list_order_keys.h"
 
 namespace quorbel {
 

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "command.h"
-#include "quorbel_oob.h"
 #include "engine_text.h"
+#include "quorbel_oob.h"
 
 namespace quorbel {
 

@@ -1,8 +1,8 @@
 #include "quorbel_oob.h"
 
 #include "ZipMstr.h"
-#include "quorbel_form.h"
 #include "list_readahead.h"
+#include "quorbel_form.h"
 
 namespace quorbel {
 

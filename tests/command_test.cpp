@@ -1,10 +1,11 @@
 // Command entry and replies: the command table against the export lists,
 // the life cycle, the reply lines and their bounds, failures turned into the
 // internal-error line.
+#include "command.h"
+
 #include <regex>
 #include <sstream>
 
-#include "command.h"
 #include "support/test_support.h"
 
 namespace quorbel::test {

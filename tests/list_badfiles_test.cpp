@@ -1,7 +1,7 @@
 // Bad file names: the double-blank test, the entries, the renames made by
 // the generation run, and the two commands that serve the list.
-#include "support/generate_tree.h"
 #include "list_format.h"
+#include "support/generate_tree.h"
 
 namespace quorbel::test {
 namespace {

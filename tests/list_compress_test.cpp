@@ -8,8 +8,8 @@
 
 #include "ZipMstr.h"
 #include "command_failure.h"
-#include "support/generate_tree.h"
 #include "quorbel_form.h"
+#include "support/generate_tree.h"
 #include "support/test_support.h"
 #include "support/zip_check.h"
 

@@ -1,8 +1,9 @@
 // The list layout, piece by piece: name from the date, header, preface,
 // file line, size and total texts, footer and the empty list's tail.
+#include "list_format.h"
+
 #include <gtest/gtest.h>
 
-#include "list_format.h"
 #include "engine_text.h"
 #include "support/sample_list.h"
 

@@ -1,6 +1,8 @@
 // Reading ahead in the generation run: the same list, index, bad-file list,
 // replies and progress texts as the run that reads each file at its turn,
 // and clean ends while reads are in flight.
+#include "list_readahead.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,11 +16,10 @@
 #include <vector>
 
 #include "command_failure.h"
-#include "list_readahead.h"
-#include "support/generate_tree.h"
-#include "support/mp3_fixtures.h"
 #include "quorbel_form.h"
 #include "quorbel_oob.h"
+#include "support/generate_tree.h"
+#include "support/mp3_fixtures.h"
 
 namespace quorbel::test {
 namespace {

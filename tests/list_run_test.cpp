@@ -4,10 +4,10 @@
 #include <map>
 
 #include "command_failure.h"
-#include "support/generate_tree.h"
-#include "quorbel_form.h"
-#include "list_format.h"
 #include "engine_text.h"
+#include "list_format.h"
+#include "quorbel_form.h"
+#include "support/generate_tree.h"
 #include "support/sample_list.h"
 
 namespace quorbel::test {

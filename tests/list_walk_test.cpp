@@ -7,8 +7,8 @@
 #include <map>
 
 #include "engine_sort.h"
-#include "quorbel_form.h"
 #include "engine_text.h"
+#include "quorbel_form.h"
 #include "support/test_support.h"
 #include "support/vector_listing.h"
 

@@ -1,11 +1,12 @@
 // ID3v2 texts: the parser on bytes, the reader's option, the configuration
 // key and what the list and ZOQ_GetMPEGInfo show with it.
+#include "media_id3v2.h"
+
 #include <algorithm>
 
-#include "support/generate_tree.h"
-#include "media_id3v2.h"
-#include "support/mp3_fixtures.h"
 #include "mp3info.h"
+#include "support/generate_tree.h"
+#include "support/mp3_fixtures.h"
 #include "support/test_support.h"
 
 namespace quorbel::test {

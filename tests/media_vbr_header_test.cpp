@@ -1,7 +1,7 @@
 // Playing times from the frame-count headers of the first frame (Xing,
 // Info, VBRI), and from the audio bytes behind a leading ID3v2 tag.
-#include "support/mp3_fixtures.h"
 #include "mp3info.h"
+#include "support/mp3_fixtures.h"
 #include "support/test_support.h"
 
 namespace quorbel::test {

@@ -1,10 +1,11 @@
 // The MPEG frame header and ID3v1 reader, on files the tests generate.
+#include "mp3info.h"
+
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "support/mp3_fixtures.h"
-#include "mp3info.h"
 #include "support/test_support.h"
 
 namespace quorbel::test {

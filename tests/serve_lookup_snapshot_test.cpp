@@ -1,11 +1,11 @@
 // Reading a list into memory: whatever size the reader was told, it reads
 // the file whole, in as many pieces as it takes, and lower-cases on request.
+#include "serve_lookup_snapshot.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
-
-#include "serve_lookup_snapshot.h"
 
 namespace quorbel {
 

@@ -1,11 +1,11 @@
 // The byte operations under the lookups: lower-casing whole buffers eight
 // bytes at a time and the substring search over a whole list.
+#include "serve_lookup_text.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
-
-#include "serve_lookup_text.h"
 
 namespace quorbel {
 

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/env_posix_internal.h"
 #include "cp1252.h"
+#include "platform/env_posix_internal.h"
 
 namespace quorbel::posix {
 

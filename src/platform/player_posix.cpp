@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "platform/env_posix_internal.h"
 #include "cp1252.h"
+#include "platform/env_posix_internal.h"
 
 namespace quorbel::posix {
 
