@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ascii_text.h"
 #include "cli.h"
 #include "config_sections.h"
 #include "files.h"
@@ -27,12 +28,6 @@ constexpr const char* kKnownSections[] = {kListMake, quorbel::config::kPreface, 
 constexpr size_t kTypoDistance = 2;  // a section this close to a known one is a typo
 
 std::string Reason(int error) { return std::strerror(error); }
-
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-  return s;
-}
 
 std::string AtLine(size_t line) { return "line " + std::to_string(line) + ": "; }
 
@@ -73,7 +68,7 @@ void CheckShape(const IniFile& ini, std::vector<std::string>* why) {
     for (const char* name : kKnownSections) known = known || SameName(section.name, name);
     if (known) continue;
     for (const char* name : kKnownSections) {
-      if (EditDistance(Lower(section.name), Lower(name)) <= kTypoDistance) {
+      if (EditDistance(LowerAscii(section.name), LowerAscii(name)) <= kTypoDistance) {
         why->push_back(AtLine(section.line) + "unknown section [" + section.name +
                        "]; did you mean [" + name + "]?");
       }

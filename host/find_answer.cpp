@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "ascii_text.h"
 #include "list_files.h"
 
 namespace host {
@@ -9,11 +10,6 @@ namespace host {
 namespace {
 
 constexpr const char* kFindData = "201 OK-DATA __ZOQ_At_Find__ ";
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-  return s;
-}
 
 }  // namespace
 
@@ -49,7 +45,7 @@ std::map<std::string, std::string> StoredCase(const std::string& list,
     size_t first = 0;
     while (first < entry.size() && low(entry[first])) ++first;
     entry.erase(0, first);
-    auto hit = stored.find(Lower(entry));
+    auto hit = stored.find(LowerAscii(entry));
     if (hit != stored.end() && !found[hit->first]) {
       hit->second = entry;
       found[hit->first] = true;

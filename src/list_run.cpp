@@ -2,7 +2,6 @@
 // time, records and renames bad file names, puts the index and the list in
 // place and compresses the list when asked.
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <deque>
 #include <exception>
@@ -19,6 +18,7 @@
 #include "mp3info.h"
 #include "quorbel_form.h"
 #include "quorbel_oob.h"
+#include "serve_lookup_text.h"
 
 namespace quorbel {
 
@@ -107,15 +107,20 @@ std::string ProgressText(int32_t i, int32_t count) {
 
 // Paths as the file systems that ignore letter case compare them; where
 // case matters this only makes a few more files read at their turn.
+// A to Z only: bytes above 0x7F stay as they are, as the "C" locale leaves
+// them, whatever locale the host has set.
 std::string Folded(std::string path) {
-  for (char& c : path) c = char(std::tolower(static_cast<unsigned char>(c)));
+  LowerAscii(path.data(), path.size());
   return path;
 }
 
 bool SameFolded(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
+  auto fold = [](char c) {
+    LowerAscii(&c, 1);
+    return c;
+  };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return fold(x) == fold(y); });
 }
 
 // One run of the list generation. The step number tells the internal-error

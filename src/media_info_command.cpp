@@ -1,11 +1,11 @@
 // The MPEG information command: one file's header and tag in one reply.
 #include <algorithm>
-#include <cctype>
 
 #include "command.h"
 #include "engine_text.h"
 #include "media_text.h"
 #include "mp3info.h"
+#include "serve_lookup_text.h"
 
 namespace quorbel {
 
@@ -18,8 +18,7 @@ std::string LowerExtension(const std::string& path) {
   size_t dot = path.rfind('.');
   if (dot == std::string::npos) return "";
   std::string extension = path.substr(dot);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return char(std::tolower(c)); });
+  LowerAscii(extension.data(), extension.size());
   return extension;
 }
 
