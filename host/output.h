@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "utf8_text.h"
+
 namespace host {
 
 enum class Encoding {
@@ -17,10 +19,6 @@ enum class Encoding {
 
 // The encoding of the user's locale (LC_ALL, LC_CTYPE, LANG).
 Encoding LocaleEncoding();
-
-// Valid UTF-8 sequences pass unchanged; every other byte is read as
-// Windows-1252 and written as UTF-8.
-std::string ToUtf8(const std::string& text);
 
 class Display {
  public:

@@ -1,0 +1,431 @@
+#include "serving.h"
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "config_sections.h"
+#include "find_answer.h"
+#include "ini_file.h"
+#include "list_files.h"
+#include "options.h"
+#include "request.h"
+#include "shared_names.h"
+#include "utf8_text.h"
+#include "weechat_api.h"
+
+namespace serve {
+
+namespace {
+
+constexpr const char* kSearchData = "201 OK-DATA __ZOQ_SearchFile__ ";
+constexpr size_t kLongestNotice = 400;  // an IRC line is 512 bytes with its prefix
+constexpr long long kSecondsPerHour = 3600;
+
+long long Now() { return static_cast<long long>(std::time(nullptr)); }
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What the library needs to know, taken on WeeChat's thread.
+struct Setup {
+  std::string ini, directory, scratch;
+  bool compress = false;
+};
+
+Setup CurrentSetup() {
+  const char* data_dir = weechat_info_get("weechat_data_dir", "");
+  return Setup{String(options().ini), String(options().directory),
+               std::string(data_dir != nullptr ? data_dir : ".") + "/quorbel",
+               Boolean(options().compress)};
+}
+
+std::string Nick(const quorbel::IniFile& ini) {
+  return ini.Value(quorbel::config::kListMake, quorbel::names::kNickKey).value_or("");
+}
+
+// The newest list of the configuration's nick in the list folder, or "".
+std::string NewestList(const Setup& setup, const char* suffix) {
+  const quorbel::IniFile ini = quorbel::ParseIni(ReadBytes(setup.ini));
+  const std::optional<std::string> base = host::NewestListName(setup.directory, Nick(ini), suffix);
+  return base ? host::InFolder(setup.directory, *base + suffix) : "";
+}
+
+// The folders the configuration walks, links resolved: only files below
+// one of them are ever sent.
+std::vector<std::string> DriveFolders(const Setup& setup) {
+  const quorbel::IniFile ini = quorbel::ParseIni(ReadBytes(setup.ini));
+  std::vector<std::string> folders;
+  const quorbel::IniSection* drives = ini.Find(quorbel::config::kDrive);
+  if (drives == nullptr) return folders;
+  for (const quorbel::IniEntry& entry : drives->entries) {
+    char resolved[PATH_MAX];
+    if (realpath(entry.value.c_str(), resolved) != nullptr) folders.push_back(resolved);
+  }
+  return folders;
+}
+
+// `path` resolved, when it is a regular file below one of `folders`.
+std::optional<std::string> Servable(const std::string& path, const std::vector<std::string>& folders) {
+  char resolved[PATH_MAX];
+  struct stat st;
+  if (realpath(path.c_str(), resolved) == nullptr || stat(resolved, &st) != 0 ||
+      !S_ISREG(st.st_mode)) {
+    return std::nullopt;
+  }
+  const std::string file = resolved;
+  if (PlainText(file) != file) return std::nullopt;  // no control byte reaches a command line
+  for (const std::string& folder : folders) {
+    const std::string below = folder.back() == '/' ? folder : folder + "/";
+    if (file.compare(0, below.size(), below) == 0) return file;
+  }
+  return std::nullopt;
+}
+
+// Library-thread steps ---------------------------------------------------------
+
+// Sets the list folder, the packing and the configuration; where a list of
+// the nick is there already, a copy of the configuration that names it, so
+// that finds and searches answer from it before any run.
+std::string ConfigureLibrary(host::Library& library, const Setup& setup, std::string* list) {
+  if (!library.Call("ZOQ_SetDirectory", setup.directory).Ok()) {
+    return "the list folder " + setup.directory + " cannot be used";
+  }
+  library.Call("ZOQ_SetCompress", setup.compress ? "1" : "0");
+  std::string ini_path = setup.ini;
+  *list = NewestList(setup, quorbel::names::kListSuffix);
+  if (!list->empty()) {
+    const quorbel::IniFile ini = quorbel::ParseIni(ReadBytes(setup.ini));
+    const std::string base = list->substr(setup.directory.size() + 1,
+                                          list->size() - setup.directory.size() - 1 -
+                                              std::string(quorbel::names::kListSuffix).size());
+    mkdir(setup.scratch.c_str(), 0700);
+    ini_path = setup.scratch + "/list.ini";
+    std::ofstream(ini_path, std::ios::binary | std::ios::trunc) << host::NamingCopy(ini, base);
+  }
+  const host::Reply reply = library.Call("ZOQ_SetIniFile", ini_path);
+  if (!reply.Ok()) return "the configuration " + setup.ini + " cannot be read: " + reply.data;
+  return "";
+}
+
+// A request's name as the index holds it: the exact name, else the one
+// name a find for it answers with that differs only in case (a line from a
+// find, pasted back, is in lower case).
+std::optional<std::string> IndexedPath(host::Library& library, const std::string& name,
+                                       const std::string& list) {
+  host::Reply reply = library.Call("ZOQ_SearchFile", name);
+  if (reply.Code() == quorbel::names::kNothingFoundCode) {
+    const host::Reply found = library.Call("ZOQ_At_Find", name);
+    if (!found.Ok()) return std::nullopt;
+    int count = 0;
+    const std::vector<std::string> entries = host::FindEntries(found, &count);
+    const std::map<std::string, std::string> stored = host::StoredCase(list, entries);
+    for (const auto& [entry, line] : stored) {
+      const Asked read = ReadRequest("!n " + line, "n");
+      const FileRequest* file = std::get_if<FileRequest>(&read);
+      if (file != nullptr && SameNick(file->name, name) && file->name != name) {
+        reply = library.Call("ZOQ_SearchFile", file->name);
+        break;
+      }
+    }
+  }
+  if (!reply.Ok() || reply.data.rfind(kSearchData, 0) != 0) return std::nullopt;
+  return reply.data.substr(std::string(kSearchData).size());
+}
+
+}  // namespace
+
+t_gui_buffer* ServeBuffer() {
+  t_gui_buffer* buffer = weechat_buffer_search("quorbel", "quorbel");
+  if (buffer == nullptr) {
+    buffer = weechat_buffer_new("quorbel", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (buffer != nullptr) weechat_buffer_set(buffer, "title", "quorbel: serving your list");
+  }
+  return buffer;
+}
+
+Server::Server(std::vector<std::string> library_candidates)
+    : library_(std::move(library_candidates),
+               [this](const std::string& path, const std::string& error) {
+                 if (!error.empty()) {
+                   Print("cannot load " + path + ": " + error +
+                         " (set quorbel.serve.library to the library's path)");
+                   return;
+                 }
+                 ready_ = true;
+                 Print("loaded " + path);
+                 Configure();
+               }),
+      last_run_(Now()) {}
+
+void Server::Print(const std::string& text) {
+  weechat_printf(ServeBuffer(), "quorbel: %s", PlainText(host::ToUtf8(text)).c_str());
+}
+
+void Server::Configure() {
+  if (!ready_) return;
+  const Setup setup = CurrentSetup();
+  if (setup.ini.empty() || setup.directory.empty()) {
+    Print("set quorbel.serve.ini and quorbel.serve.directory to serve a list");
+    return;
+  }
+  library_.Post([this, setup](host::Library& library) -> LibraryThread::Then {
+    std::string list;
+    const std::string problem = ConfigureLibrary(library, setup, &list);
+    return [this, problem, list] {
+      list_path_ = list;
+      if (!problem.empty()) return Print(problem);
+      Print(list.empty() ? "no list yet: /quorbel generate makes one"
+                         : "serving " + list);
+    };
+  });
+}
+
+void Server::Generate(bool count_only) {
+  if (!ready_) return Print("the library is not loaded");
+  if (generating_) return Print("a run is going on already (/quorbel stop ends it)");
+  const Setup setup = CurrentSetup();
+  generating_ = true;
+  Print(count_only ? "counting the files..." : "making the list...");
+  library_.Post([this, setup, count_only](host::Library& library) -> LibraryThread::Then {
+    std::string list;
+    std::string problem = ConfigureLibrary(library, setup, &list);
+    // The run uses the configuration itself: its nick and today's date name the list.
+    if (problem.empty()) library.Call("ZOQ_SetIniFile", setup.ini);
+    const host::Reply reply =
+        problem.empty() ? library.Call(count_only ? "ZOQ_CountFiles" : "ZOQ_StartGenerate")
+                        : host::Reply{};
+    const int files = std::atoi(library.Call("ZOQ_Status", "Files").data.c_str() +
+                                std::string("201 OK-DATA __ZOQ_Status__ ").size());
+    list = NewestList(setup, quorbel::names::kListSuffix);
+    return [this, reply, problem, list, files, count_only] {
+      generating_ = false;
+      weechat_buffer_set(ServeBuffer(), "title", "quorbel: serving your list");
+      if (!problem.empty()) return Print(problem);
+      if (!reply.Ok()) return Print("the run failed: " + reply.data);
+      if (count_only) return Print(std::to_string(files) + " files found");
+      list_path_ = list;
+      last_run_ = Now();
+      Print("the list is made: " + list + " (" + std::to_string(files) + " files)");
+    };
+  });
+}
+
+void Server::Stop() {
+  if (!generating_) return Print("no run is going on");
+  library_.RequestStop();
+  Print("stopping the run...");
+}
+
+void Server::PrintStatus() {
+  Print(std::string(ready_ ? "library loaded" : "library not loaded") + "; " +
+        (generating_ ? "a run is going on (" + std::to_string(library_.at_file()) + " of " +
+                           std::to_string(library_.files()) + " files)"
+                     : "idle") +
+        "; list: " + (list_path_.empty() ? "none" : list_path_) + "; sending " +
+        std::to_string(queue_.running().size()) + ", waiting " +
+        std::to_string(queue_.waiting().size()));
+}
+
+void Server::PrintQueue() {
+  for (const Send& send : queue_.running()) Print("sending " + send.name + " to " + send.nick);
+  size_t place = 0;
+  for (const Send& send : queue_.waiting()) {
+    Print(std::to_string(++place) + ". " + send.name + " for " + send.nick);
+  }
+  if (queue_.running().empty() && queue_.waiting().empty()) Print("the queue is empty");
+}
+
+void Server::LocalFind(const std::string& pattern) {
+  const std::string list = list_path_;
+  library_.Post([this, pattern, list](host::Library& library) -> LibraryThread::Then {
+    const host::Reply reply = library.Call("ZOQ_At_Find", pattern);
+    int count = 0;
+    std::vector<std::string> lines;
+    if (reply.Ok()) {
+      const std::vector<std::string> entries = host::FindEntries(reply, &count);
+      const std::map<std::string, std::string> stored = host::StoredCase(list, entries);
+      for (const std::string& entry : entries) lines.push_back(host::ToUtf8(stored.at(entry)));
+    }
+    return [this, reply, lines] {
+      if (lines.empty()) return Print(reply.data);
+      for (const std::string& line : lines) Print(line);
+    };
+  });
+}
+
+void Server::LocalSearch(const std::string& name) {
+  library_.Post([this, name](host::Library& library) -> LibraryThread::Then {
+    const host::Reply reply = library.Call("ZOQ_SearchFile", name);
+    return [this, reply] { Print(reply.data); };
+  });
+}
+
+void Server::LocalInfo(const std::string& file) {
+  library_.Post([this, file](host::Library& library) -> LibraryThread::Then {
+    const host::Reply reply = library.Call("ZOQ_GetMPEGInfo", file);
+    return [this, reply] { Print(reply.data); };
+  });
+}
+
+// --- the channels --------------------------------------------------------------
+
+bool Server::Served(const std::string& server, const std::string& channel) const {
+  std::stringstream list(String(options().channels));
+  for (std::string item; std::getline(list, item, ',');) {
+    const size_t dot = item.find('.');
+    if (dot == std::string::npos) continue;
+    if (item.substr(0, dot) == server && SameNick(item.substr(dot + 1), channel)) return true;
+  }
+  return false;
+}
+
+void Server::OnMessage(const std::string& server, const std::string& raw) {
+  if (!ready_) return;
+  t_hashtable* in = weechat_hashtable_new(8, WEECHAT_HASHTABLE_STRING, WEECHAT_HASHTABLE_STRING,
+                                          nullptr, nullptr);
+  if (in == nullptr) return;
+  weechat_hashtable_set(in, "message", raw.c_str());
+  weechat_hashtable_set(in, "server", server.c_str());
+  t_hashtable* parsed = weechat_info_get_hashtable("irc_message_parse", in);
+  weechat_hashtable_free(in);
+  if (parsed == nullptr) return;
+  auto field = [parsed](const char* key) {
+    const char* value = static_cast<const char*>(weechat_hashtable_get(parsed, key));
+    return std::string(value != nullptr ? value : "");
+  };
+  const std::string nick = field("nick"), channel = field("channel"), text = field("text");
+  weechat_hashtable_free(parsed);
+  const char* own = weechat_info_get("irc_nick", server.c_str());
+  if (nick.empty() || own == nullptr || !Served(server, channel)) return;
+  if (PlainText(nick) != nick || nick.find(' ') != std::string::npos) return;
+  const Asker asker{server, nick, own};
+  const Asked read = ReadRequest(text, own);
+  if (const auto* find = std::get_if<FindRequest>(&read)) return Find(asker, find->pattern);
+  if (const auto* file = std::get_if<FileRequest>(&read)) return Request(asker, file->name);
+  if (std::holds_alternative<ListRequest>(read)) return SendList(asker);
+  if (const auto* refused = std::get_if<Refused>(&read)) Notice(server, nick, refused->notice);
+}
+
+// At most one answered find per user in find_interval seconds; nothing is
+// sent when nothing matches.
+void Server::Find(const Asker& asker, const std::string& pattern) {
+  long long& last = last_find_[asker.server + " " + NickKey(asker.nick)];
+  if (Now() - last < Integer(options().find_interval)) return;
+  last = Now();
+  const std::string list = list_path_;
+  library_.Post([this, asker, pattern, list](host::Library& library) -> LibraryThread::Then {
+    const host::Reply reply = library.Call("ZOQ_At_Find", pattern);
+    std::vector<std::string> lines;
+    if (reply.Ok()) {
+      int count = 0;
+      const std::vector<std::string> entries = host::FindEntries(reply, &count);
+      const std::map<std::string, std::string> stored = host::StoredCase(list, entries);
+      for (const std::string& entry : entries) {
+        lines.push_back("!" + asker.own_nick + " " + host::ToUtf8(stored.at(entry)));
+      }
+    }
+    return [this, asker, lines] {
+      for (const std::string& line : lines) Notice(asker.server, asker.nick, line);
+    };
+  });
+}
+
+void Server::Request(const Asker& asker, const std::string& name) {
+  const Setup setup = CurrentSetup();
+  const std::string list = list_path_;
+  library_.Post([this, asker, name, setup, list](host::Library& library) -> LibraryThread::Then {
+    const std::optional<std::string> indexed = IndexedPath(library, name, list);
+    const std::optional<std::string> path =
+        indexed ? Servable(*indexed, DriveFolders(setup)) : std::nullopt;
+    return [this, asker, name, path] {
+      if (!path) return Notice(asker.server, asker.nick, name + " is not in my list");
+      Enqueue(asker, name, *path);
+    };
+  });
+}
+
+void Server::SendList(const Asker& asker) {
+  const Setup setup = CurrentSetup();
+  const char* suffix = setup.compress ? quorbel::names::kZipSuffix : quorbel::names::kListSuffix;
+  std::string list = NewestList(setup, suffix);
+  if (list.empty()) return Notice(asker.server, asker.nick, "I have no list yet");
+  char resolved[PATH_MAX];
+  if (realpath(list.c_str(), resolved) == nullptr) return;
+  const std::string name = list.substr(list.find_last_of('/') + 1);
+  Enqueue(asker, name, resolved);
+}
+
+void Server::Enqueue(const Asker& asker, const std::string& name, const std::string& path) {
+  size_t place = 0;
+  const Limits limits = CurrentLimits();
+  switch (queue_.Add(Send{asker.server, asker.nick, name, path}, limits, &place)) {
+    case SendQueue::Outcome::kAlreadyAsked:
+      return Notice(asker.server, asker.nick, name + " is queued for you already");
+    case SendQueue::Outcome::kUserFull:
+      return Notice(asker.server, asker.nick, "you have " + std::to_string(limits.queue_per_user) +
+                                                  " requests waiting already; ask again later");
+    case SendQueue::Outcome::kQueueFull:
+      return Notice(asker.server, asker.nick, "my queue is full; ask again later");
+    case SendQueue::Outcome::kQueued:
+      break;
+  }
+  if (queue_.running().size() >= limits.slots) {
+    Notice(asker.server, asker.nick, name + " is queued: place " + std::to_string(place) +
+                                         " (" + std::to_string(limits.slots) + " sending)");
+  }
+  StartSends();
+}
+
+void Server::StartSends() {
+  // Blanks stay blanks in the names offered.
+  if (t_config_option* spaces = weechat_config_get("xfer.file.convert_spaces")) {
+    if (weechat_config_boolean(spaces)) weechat_config_option_set(spaces, "off", 1);
+  }
+  for (const Send& send : queue_.Start(CurrentLimits())) {
+    t_gui_buffer* buffer = weechat_buffer_search("irc", ("server." + send.server).c_str());
+    if (buffer == nullptr) {
+      queue_.Finished(send.server, send.nick, send.path);
+      continue;
+    }
+    weechat_command(buffer, ("/dcc send " + send.nick + " " + send.path).c_str());
+  }
+}
+
+void Server::OnSendEnded(const std::string& server, const std::string& nick,
+                         const std::string& path, const std::string& status) {
+  if (!queue_.Finished(server, nick, path)) return;
+  if (status != "done") Print("the send of " + path + " to " + nick + " ended: " + status);
+  StartSends();
+}
+
+void Server::Notice(const std::string& server, const std::string& nick, const std::string& text) {
+  t_gui_buffer* buffer = weechat_buffer_search("irc", ("server." + server).c_str());
+  if (buffer == nullptr) return;
+  std::string line = PlainText(text);
+  if (line.size() > kLongestNotice) line.resize(kLongestNotice);
+  weechat_command(buffer, ("/notice " + nick + " " + line).c_str());
+}
+
+void Server::OnTick() {
+  if (generating_) {
+    weechat_buffer_set(ServeBuffer(), "title",
+                       ("quorbel: making the list, " + std::to_string(library_.at_file()) +
+                        " of " + std::to_string(library_.files()) + " files")
+                           .c_str());
+  }
+  const int hours = Integer(options().regenerate_hours);
+  if (hours > 0 && ready_ && !generating_ && Now() - last_run_ >= hours * kSecondsPerHour) {
+    Generate(false);
+  }
+}
+
+}  // namespace serve

@@ -1,0 +1,69 @@
+// The file server: the library on its own thread, the requests read from
+// the served channels, the answers and the queue of DCC sends. Everything
+// here runs on WeeChat's thread; the library's work is posted to its
+// thread and comes back as answers.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "library_thread.h"
+#include "send_queue.h"
+
+struct t_gui_buffer;
+
+namespace serve {
+
+class Server {
+ public:
+  explicit Server(std::vector<std::string> library_candidates);
+
+  // The library's settings changed (or the library just loaded).
+  void Configure();
+  // The owner's commands: the outcome is printed in the plug-in's buffer.
+  void Generate(bool count_only);
+  void Stop();
+  void PrintStatus();
+  void PrintQueue();
+  void LocalFind(const std::string& pattern);
+  void LocalSearch(const std::string& name);
+  void LocalInfo(const std::string& file);
+
+  // A PRIVMSG that arrived from `server`, as WeeChat hands it over.
+  void OnMessage(const std::string& server, const std::string& raw);
+  // A DCC send ended (done or failed).
+  void OnSendEnded(const std::string& server, const std::string& nick, const std::string& path,
+                   const std::string& status);
+  // Once a second: the progress shown, the list made anew when it is time.
+  void OnTick();
+
+  int answer_fd() const { return library_.answer_fd(); }
+  void RunAnswers() { library_.RunAnswers(); }
+
+ private:
+  struct Asker {
+    std::string server, nick, own_nick;
+  };
+  bool Served(const std::string& server, const std::string& channel) const;
+  void Find(const Asker& asker, const std::string& pattern);
+  void Request(const Asker& asker, const std::string& name);
+  void SendList(const Asker& asker);
+  void Enqueue(const Asker& asker, const std::string& name, const std::string& path);
+  void StartSends();
+  void Notice(const std::string& server, const std::string& nick, const std::string& text);
+  void Print(const std::string& text);
+
+  LibraryThread library_;
+  bool ready_ = false;
+  std::string list_path_;  // the newest list, as the library answers from it
+  SendQueue queue_;
+  std::map<std::string, long long> last_find_;  // server and nick -> time answered
+  long long last_run_;  // time of the last list made here, or of loading
+  bool generating_ = false;
+};
+
+// The plug-in's buffer, made on first use.
+t_gui_buffer* ServeBuffer();
+
+}  // namespace serve
