@@ -7,7 +7,7 @@
 #   fuzz (every fuzz target for FUZZ_SECONDS each, or to FUZZ_RUNS executions
 #   each when that is given; FUZZ_WORKERS processes per target), test-sanitize (the suite
 #   under ASan+UBSan+LSan), test-tsan (under ThreadSanitizer), test-fuzz-smoke.
-#   make install [PREFIX=/usr/local] [DESTDIR=]   the Linux host, libraries, manual, completion
+#   make install [PREFIX=/usr/local] [DESTDIR=]   the Linux host, libraries, manual, completion, WeeChat plug-in
 #   make uninstall [PREFIX=/usr/local] [DESTDIR=]
 
 JOBS        ?= $(shell nproc)

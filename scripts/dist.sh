@@ -4,7 +4,8 @@
 #     quorbel.dll, ZIPDLL.DLL, README.md, quorbel.ini (a commented sample)
 #   dist/quorbel-VERSION-linux-x86_64.tar.gz
 #     quorbel (the host), libquorbel.so, libzipdll.so, README.md,
-#     quorbel.ini, and the man page quorbel.1 where there is one
+#     quorbel.ini, the man page quorbel.1 where there is one, and the
+#     WeeChat plug-in weechat/quorbel.so where it was built
 # Each package holds one folder of its own name. Binaries are stripped of
 # debugging data.
 #
@@ -48,6 +49,10 @@ mkdir "$stage/$name"
 for f in quorbel libquorbel.so libzipdll.so; do
   strip --strip-debug -o "$stage/$name/$f" "build/linux/bin/$f"
 done
+if [ -f build/linux/bin/weechat/quorbel.so ]; then  # the WeeChat plug-in finds ../libquorbel.so
+  mkdir "$stage/$name/weechat"
+  strip --strip-debug -o "$stage/$name/weechat/quorbel.so" build/linux/bin/weechat/quorbel.so
+fi
 common_files "$stage/$name"
 [ -n "$man_page" ] && cp "$man_page" "$stage/$name/"
 tar -C "$stage" -czf "dist/$name.tar.gz" --owner=0 --group=0 "$name"
