@@ -2,12 +2,9 @@
 // time, records and renames bad file names, puts the index and the list in
 // place and compresses the list when asked.
 #include <algorithm>
-#include <chrono>
-#include <deque>
-#include <exception>
-#include <memory>
+#include <optional>
 #include <string>
-#include <unordered_set>
+#include <utility>
 
 #include "command_failure.h"
 #include "command_reply.h"
@@ -15,6 +12,7 @@
 #include "engine_text.h"
 #include "list_format.h"
 #include "list_readahead.h"
+#include "list_readahead_queue.h"
 #include "mp3info.h"
 #include "quorbel_form.h"
 #include "quorbel_oob.h"
@@ -27,12 +25,6 @@ namespace {
 using listformat::Lines;
 
 constexpr const char* kTempList = "tmplist.tmp";
-
-// How many ordering lines the run reads ahead of the line it writes: the
-// bound of the memory that reading ahead takes, whatever the file count.
-// The lines are topped up in batches, once fewer than half are left.
-constexpr size_t kReadAheadLines = 256;
-constexpr size_t kReadAheadRefill = kReadAheadLines / 2;
 
 // How far a run got. The internal-error line shows the number of the step
 // a failure escaped from ("in Line: \"68\""), so the numbers are fixed output:
@@ -109,11 +101,6 @@ std::string ProgressText(int32_t i, int32_t count) {
 // case matters this only makes a few more files read at their turn.
 // A to Z only: bytes above 0x7F stay as they are, as the "C" locale leaves
 // them, whatever locale the host has set.
-std::string Folded(std::string path) {
-  LowerAscii(path.data(), path.size());
-  return path;
-}
-
 bool SameFolded(std::string_view a, std::string_view b) {
   auto fold = [](char c) {
     LowerAscii(&c, 1);
@@ -139,11 +126,7 @@ class ListRun {
   void WriteHeader(std::string_view preface_indent);
   void WriteFiles(std::string line);
   void WriteFile(const std::string& line);
-  void NextLine(std::string* line);
-  MediaRecord ReadNow(const std::string& on_disk, bool wants_media);
-  void ReadLinesAhead();
-  bool SubmitRead(const std::string& line);
-  MediaRecord ReadFile(const std::string& on_disk, bool wants_media, MediaRecord ahead);
+  std::optional<ReadAheadQueue::EarlyRead> EarlyReadOf(const std::string& line) const;
   std::string FullPath(const std::string& line) const;
   std::string HandleBadFile(const std::string& path);
   std::string FileLine(const std::string& path, const TMP3Information& reader, bool have_media);
@@ -166,22 +149,8 @@ class ListRun {
   LocalTime time_{};
   TextFile out_;
   std::string last_directory_;
-
-  // Reading ahead (more than one reader). Every ordering line is read on
-  // this thread in order; the lines not yet written wait in ahead_, and
-  // the files of those that are safe to read early are with the pool.
-  struct AheadLine {
-    std::string line;
-    bool pooled = false;        // its file is being read by the pool
-    std::exception_ptr failure;  // reading the line failed; raised at its turn
-  };
-  std::unique_ptr<ReadAheadPool> pool_;
-  std::deque<AheadLine> ahead_;
-  int32_t lines_read_ = 0;  // the first line included
-  double recent_read_us_ = 0;  // moving average of the reads at their turn
-  bool line_failed_ = false;
-  bool current_pooled_ = false;
-  std::unordered_set<std::string> renamed_onto_;  // Folded paths this run created by renaming
+  // Every ordering line and every file is read through it, in order.
+  std::optional<ReadAheadQueue> queue_;
 };
 
 void ListRun::Run() {
@@ -220,9 +189,12 @@ void ListRun::WriteList() {
   WriteHeader(listformat::kPrefaceIndent);
   WriteLines(listformat::HeaderEndLines());
   order_ = e_.ListOrder();
+  queue_.emplace(env_, e_.fcount, e_.freaders, e_.fid3v2,
+                 ReadAheadQueue::Source{
+                     [this](std::string* line) { e_.ReadOrderLine(order_, line); },
+                     [this](const std::string& line) { return EarlyReadOf(line); }});
   std::string line;
-  e_.ReadOrderLine(order_, &line);
-  lines_read_ = 1;
+  queue_->FirstLine(&line);
   step_ = Step::kFirstDirectory;
   if (ByDirs()) WriteDirectoryHeader(listformat::DirectoryOf(line));
   WriteFiles(line);
@@ -306,103 +278,36 @@ void ListRun::WriteFiles(std::string line) {
     Status(ProgressText(i, count));
     Window().SetProgressPosition(i);
     WriteFile(line);
-    NextLine(&line);
+    queue_->NextLine(&line);
   }
-  pool_.reset();  // the readers stop and are joined before anything else happens
+  queue_->Stop();  // the readers stop and are joined before anything else happens
 }
 
 void ListRun::WriteFile(const std::string& line) {
   step_ = Step::kTakeFile;
   const std::string path = FullPath(line);
   // Taken before any rename, so that no reader holds a file being renamed.
-  MediaRecord ahead;
-  if (current_pooled_) ahead = pool_->TakeOldest([this] { e_.PumpMessages(); });
+  MediaRecord ahead = queue_->TakeAhead([this] { e_.PumpMessages(); });
   step_ = Step::kCheckName;
   const std::string on_disk = listformat::HasDoubleBlank(line) ? HandleBadFile(path) : path;
   const bool wants_media = listformat::WantsMediaItems(path, e_.fmethod);
   if (wants_media) step_ = Step::kReadMedia;
-  const MediaRecord media = ReadFile(on_disk, wants_media, std::move(ahead));
+  const MediaRecord media = queue_->Read(on_disk, wants_media, std::move(ahead));
   step_ = Step::kBuildLine;
   const std::string text = FileLine(path, *media.reader, media.have_media);
   step_ = Step::kWriteLine;
   out_.WriteLine(text);
 }
 
-// The file's record: the one read ahead when nothing this run did since
-// can have changed the file, else read now. One open per file: where the
-// media data is read, the size comes with it.
-MediaRecord ListRun::ReadFile(const std::string& on_disk, bool wants_media, MediaRecord ahead) {
-  const bool usable =
-      current_pooled_ && (renamed_onto_.empty() || !renamed_onto_.count(Folded(on_disk)));
-  MediaRecord media = usable ? std::move(ahead) : ReadNow(on_disk, wants_media);
-  if (media.failure) std::rethrow_exception(media.failure);
-  return media;
-}
-
-// A read at the file's turn. Until these turn out slow, nothing is read
-// ahead: over cached files reading ahead would only cost.
-MediaRecord ListRun::ReadNow(const std::string& on_disk, bool wants_media) {
-  if (pool_ || e_.freaders <= 1) return ReadMedia(env_, on_disk, wants_media, e_.fid3v2);
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
-  MediaRecord media = ReadMedia(env_, on_disk, wants_media, e_.fid3v2);
-  const std::chrono::duration<double, std::micro> took = Clock::now() - start;
-  recent_read_us_ = ReadAheadPool::RecentReadUs(recent_read_us_, took.count());
-  return media;
-}
-
-// Where the run reads the next ordering line: at its turn, or from the
-// lines read ahead once a slow read has started the readers.
-void ListRun::NextLine(std::string* line) {
-  if (!pool_ && recent_read_us_ >= double(ReadAheadPool::kSlowRead.count())) {
-    pool_ = std::make_unique<ReadAheadPool>(env_, e_.freaders, e_.fid3v2, recent_read_us_);
-  }
-  current_pooled_ = false;
-  if (!pool_) {
-    e_.ReadOrderLine(order_, line);
-    ++lines_read_;
-    return;
-  }
-  ReadLinesAhead();
-  line->clear();
-  if (ahead_.empty()) return;  // past the lines the run asks for
-  AheadLine next = std::move(ahead_.front());
-  ahead_.pop_front();
-  if (next.failure) std::rethrow_exception(next.failure);  // at the step the read belongs to
-  *line = std::move(next.line);
-  current_pooled_ = next.pooled;
-}
-
-// Tops the lines read ahead up to kReadAheadLines once fewer than
-// kReadAheadRefill are left; the run reads one line more than it has
-// files, as it does without reading ahead.
-void ListRun::ReadLinesAhead() {
-  if (ahead_.size() >= kReadAheadRefill) return;
-  while (!line_failed_ && lines_read_ <= e_.fcount && ahead_.size() < kReadAheadLines) {
-    AheadLine next;
-    try {
-      e_.ReadOrderLine(order_, &next.line);
-    } catch (...) {
-      next.failure = std::current_exception();
-      line_failed_ = true;
-    }
-    const bool file_line = lines_read_ < e_.fcount;
-    ++lines_read_;
-    if (!next.failure && file_line) next.pooled = SubmitRead(next.line);
-    ahead_.push_back(std::move(next));
-  }
-  pool_->WakeReaders();
-}
-
 // Files that the run itself may change before their turn are read at
 // their turn: bad names (renamed first) and files in the working folder
-// (the run writes there). Gives whether the file went to the pool.
-bool ListRun::SubmitRead(const std::string& line) {
-  if (listformat::HasDoubleBlank(line)) return false;
-  const std::string path = FullPath(line);
-  if (SameFolded(listformat::DirectoryOf(path), e_.fdirectory)) return false;
-  pool_->Submit(path, listformat::WantsMediaItems(path, e_.fmethod));
-  return true;
+// (the run writes there).
+std::optional<ReadAheadQueue::EarlyRead> ListRun::EarlyReadOf(const std::string& line) const {
+  if (listformat::HasDoubleBlank(line)) return std::nullopt;
+  std::string path = FullPath(line);
+  if (SameFolded(listformat::DirectoryOf(path), e_.fdirectory)) return std::nullopt;
+  const bool wants_media = listformat::WantsMediaItems(path, e_.fmethod);
+  return ReadAheadQueue::EarlyRead{std::move(path), wants_media};
 }
 
 // By directories the line is the path; by files it is the name, SEP and
@@ -426,7 +331,7 @@ std::string ListRun::HandleBadFile(const std::string& path) {
   // MPEG data and the tag.
   const std::string squeezed = TZOQ_Quorbel::Squeeze(path);
   if (!env_.RenameFile(path, squeezed)) return path;
-  renamed_onto_.insert(Folded(squeezed));  // a later line of that name is read anew
+  queue_->NoteRenamed(squeezed);  // a later line of that name is read anew
   return squeezed;
 }
 
