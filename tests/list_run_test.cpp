@@ -1,6 +1,7 @@
 // The generation run through ZOQ_StartGenerate: the sample list, the
 // ordering modes, the empty list, stops, nested commands, failures and the
 // files the run leaves behind.
+#include <filesystem>
 #include <map>
 
 #include "command_failure.h"
@@ -188,6 +189,26 @@ INSTANTIATE_TEST_SUITE_P(Configurations, GenerateEmptyListTest,
                                            EmptyCase{"NoExtensions", true, false},
                                            EmptyCase{"NoDrives", false, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Before any configuration the run is refused at once: no window, no
+// counting, not one file opened, with a working folder set or without one
+// (where the files would land in the process's own folder).
+TEST_F(GenerateTest, BeforeAnyConfigurationAnswers505AndTouchesNothing) {
+  WriteFile(MusicFile("song.mp3"), "");
+  std::vector<std::string> opened;
+  env_.refuse_open = [&](const std::string& path, const char*) {
+    opened.push_back(path);
+    return false;
+  };
+  EXPECT_EQ(Generate(), "505 No ini file set __ZOQ_StartGenerate__");
+  ASSERT_EQ(Call(ZOQ_SetDirectory, work()), "200 OK __ZOQ_SetDirectory__");
+  EXPECT_EQ(Generate(), "505 No ini file set __ZOQ_StartGenerate__");
+  EXPECT_EQ(opened, std::vector<std::string>{});
+  EXPECT_TRUE(std::filesystem::is_empty(work()));
+  EXPECT_EQ(engine().form1, nullptr);
+  EXPECT_EQ(engine().fname, "");
+  EXPECT_FALSE(engine().fcounted || engine().finprogress);
+}
 
 // --- stops ------------------------------------------------------------------------
 
