@@ -1,7 +1,14 @@
-// LoadDll and UnloadDll called again from inside their own message pumping:
-// the call that started last decides whether an engine remains, and every
-// engine made on the way is freed exactly once.
+// LoadDll and UnloadDll called again from inside their own message pumping,
+// and from inside a long operation's: the call that started last decides
+// whether an engine remains, every engine made on the way is freed exactly
+// once, and the operation below still answers with a coded line.
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+#include "ZipMstr.h"
 #include "support/test_support.h"
+#include "support/zip_check.h"
 
 namespace quorbel::test {
 
@@ -31,8 +38,9 @@ class CountedWindow : public NativeProgressWindow {
   int* alive_;
 };
 
-// Makes one nested LoadDll or UnloadDll at a chosen pump; an engine the
-// nested load makes is given a window at once.
+// Makes one nested LoadDll or UnloadDll at a chosen pump, or at the first
+// pump where `ready` holds; an engine the nested load makes is given a
+// window at once.
 class NestingEnv : public EnvWrapper {
  public:
   NestingEnv() : EnvWrapper(Env::Default()) {}
@@ -43,7 +51,9 @@ class NestingEnv : public EnvWrapper {
                                            &windows_alive);
   }
   void PumpMessages() override {
-    if (!armed || ++pumps != nest_at_pump) return;
+    if (!armed) return;
+    ++pumps;
+    if (ready ? !ready() : pumps != nest_at_pump) return;
     armed = false;
     if (nested == Entry::kUnload) {
       UnloadDll(1);
@@ -61,6 +71,7 @@ class NestingEnv : public EnvWrapper {
   bool armed = false;
   int pumps = 0;
   int nest_at_pump = 0;
+  std::function<bool()> ready;
   Entry nested = Entry::kLoad;
   int windows_alive = 0;
 };
@@ -115,6 +126,86 @@ TEST_P(ReentryTest, TheLaterCallDecidesAndEveryEngineIsFreedOnce) {
   EXPECT_EQ(env_.windows_alive, n.engine_after ? 1 : 0);
   UnloadDll(0);
   EXPECT_EQ(env_.windows_alive, 0);
+}
+
+
+// --- inside the long operations ---------------------------------------------------
+
+struct InOperation {
+  const char* what;
+  QuorbelCommand command;
+  const char* tag;
+  Entry nested;
+  const char* reply;  // the stop that an unload makes ends what can be stopped
+};
+
+class OperationReentryTest : public ::testing::TestWithParam<InOperation> {
+ protected:
+  void SetUp() override {
+    SetEnvForTesting(&env_);
+    LOADINFO info{};
+    LoadDll(&info);
+    NestingEnv::GiveWindow();
+    const std::filesystem::path music = std::filesystem::path(dir_.path()) / "Music";
+    std::filesystem::create_directory(music);
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) WriteFile((music / name).string(), "");
+    WriteFile(dir_ / "q.ini", "[listmake]\r\nnick=nick\r\nname=nick\r\n[Extension]\r\n1=*.mp3\r\n2=*.mp2\r\n"
+                              "[drive]\r\n1=" + music.string() + "\r\n");
+    // Large enough that packing it pumps several times.
+    std::string list;
+    while (list.size() < 600000) list += "!nick Band " + std::to_string(list.size() % 997) + ".mp3\r\n";
+    WriteFile(dir_ / "nick-mm.txt", list);
+    std::filesystem::copy_file(BuiltZipEngine(), dir_ / kZipEngineName);
+    ASSERT_EQ(Call(ZOQ_SetDirectory, dir_.path()), "200 OK __ZOQ_SetDirectory__");
+    ASSERT_EQ(Call(ZOQ_SetIniFile, dir_ / "q.ini"), "200 OK __ZOQ_SetIniFile__");
+  }
+  void TearDown() override {
+    UnloadDll(0);
+    SetEnvForTesting(nullptr);
+  }
+  NestingEnv env_;
+  TempDir dir_;
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, OperationReentryTest,
+    ::testing::Values(
+        InOperation{"load while packing", ZOQ_Compress, "__ZOQ_Compress__", Entry::kLoad,
+                    "200 OK __ZOQ_Compress__"},
+        InOperation{"unload while packing", ZOQ_Compress, "__ZOQ_Compress__", Entry::kUnload,
+                    "514 Compress error __ZOQ_Compress__"},
+        InOperation{"load while dumping", ZOQ_Dump, "__ZOQ_Dump__", Entry::kLoad,
+                    "200 OK __ZOQ_Dump__"},
+        InOperation{"unload while dumping", ZOQ_Dump, "__ZOQ_Dump__", Entry::kUnload,
+                    "200 OK __ZOQ_Dump__"},
+        InOperation{"load while counting", ZOQ_CountFiles, "__ZOQ_CountFiles__", Entry::kLoad,
+                    "200 OK __ZOQ_CountFiles__"},
+        InOperation{"unload while counting", ZOQ_CountFiles, "__ZOQ_CountFiles__",
+                    Entry::kUnload, "511 Operation is terminated __ZOQ_CountFiles__"}),
+    [](const auto& info) {
+      std::string name = info.param.what;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
+
+TEST_P(OperationReentryTest, TheOperationAnswersCodedAndEveryEngineIsFreedOnce) {
+  const InOperation& c = GetParam();
+  TZOQ_Quorbel* outer = ZOQ_Quorbel;
+  ASSERT_EQ(env_.windows_alive, 1);
+  // Midway: the zip engine has the list, the dump is past its first lines,
+  // the walk has found a file.
+  if (c.command == ZOQ_Compress) env_.ready = [outer] { return outer->fZipMaster1->Busy(); };
+  if (c.command == ZOQ_Dump) env_.nest_at_pump = 2;
+  if (c.command == ZOQ_CountFiles) env_.ready = [outer] { return outer->fcount == 1; };
+  env_.nested = c.nested;
+  env_.armed = true;
+  EXPECT_EQ(Call(c.command), c.reply) << c.what;
+  EXPECT_FALSE(env_.armed) << c.what << ": the nested call was never made";
+  ASSERT_EQ(ZOQ_Quorbel != nullptr, c.nested == Entry::kLoad);
+  // Only the engine the nested load made is left, with its window.
+  EXPECT_EQ(env_.windows_alive, c.nested == Entry::kLoad ? 1 : 0) << c.what;
+  UnloadDll(0);
+  EXPECT_EQ(env_.windows_alive, 0) << c.what;
 }
 
 }  // namespace
