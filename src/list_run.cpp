@@ -147,6 +147,7 @@ class ListRun {
   Step step_ = Step::kOpenWindow;
   OrderKind order_ = OrderKind::kByDirs;
   LocalTime time_{};
+  bool compress_ = false;
   TextFile out_;
   std::string last_directory_;
   // Every ordering line and every file is read through it, in order.
@@ -155,6 +156,9 @@ class ListRun {
 
 void ListRun::Run() {
   e_.fterminated = false;  // a stop asked for before the run is forgotten
+  // Packing is the run's own from its start, as the working folder is: a
+  // ZOQ_SetCompress from inside the run holds from the next operation on.
+  compress_ = e_.fcompress;
   step_ = Step::kOpenWindow;
   if (!e_.form1) e_.CreateProgressWindow();
   step_ = Step::kCount;
@@ -390,7 +394,7 @@ bool ListRun::PutListInPlace() {
 }
 
 std::string ListRun::FinalOutcome() {
-  return e_.fcompress ? e_.CompressList(true) : std::string(reply::kOk);
+  return compress_ ? e_.CompressList(true) : std::string(reply::kOk);
 }
 
 void ListRun::WriteLines(const Lines& lines) {

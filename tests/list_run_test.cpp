@@ -326,6 +326,31 @@ TEST_F(GenerateTest, NestedCommandsSeeTheRunningRun) {
   EXPECT_TRUE(Contains(ReadLines(ListFile()), "End of List - Total 3 filez"));
 }
 
+// The working folder and packing are the run's own from its start: asked
+// for from inside it, they hold from the next operation on.
+TEST_F(GenerateTest, NestedDirectoryAndCompressTakeEffectAfterTheRun) {
+  for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) WriteFile(MusicFile(name), "");
+  Configure();
+  const std::string other = dir_ / "other";
+  MakeDir(other);
+  TZOQ_Quorbel* running = &engine();
+  std::vector<std::string> replies;
+  env_.on_pump = [&] {
+    if (!running->fcounted || running->fActFile != 1) return;
+    env_.on_pump = nullptr;
+    replies = {Call(ZOQ_SetDirectory, other), Call(ZOQ_SetCompress, "1")};
+  };
+  ASSERT_EQ(Generate(), kOk);
+  EXPECT_EQ(replies, (std::vector<std::string>{"200 OK __ZOQ_SetDirectory__",
+                                               "200 OK __ZOQ_SetCompress__ Compress"}));
+  EXPECT_TRUE(Contains(ReadLines(ListFile()), "End of List - Total 3 filez"));
+  EXPECT_TRUE(Exists(IndexFile()));
+  EXPECT_FALSE(Exists(WorkFile("Bob[06-19-02]-mm.zip")));
+  EXPECT_TRUE(std::filesystem::is_empty(other));
+  EXPECT_EQ(engine().fdirectory, other + kPathDelim);
+  EXPECT_TRUE(engine().fcompress);
+}
+
 TEST_F(GenerateTest, ProgressWindowFollowsTheRunAndStaysHidden) {
   for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) WriteFile(MusicFile(name), "");
   IniSettings ini;
