@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -96,10 +97,12 @@ std::string Padded(int n) {
   return std::string(3 - text.size(), '0') + text;
 }
 
-// Everything a run shows to the host and leaves on disk.
+// Everything a run shows to the host and leaves on disk, and how many of
+// its files were read off the host's thread.
 struct RunOutcome {
   std::string reply, list, index;
   std::vector<std::string> bad_files, statuses, music_tree;
+  int reads_elsewhere = 0;
   bool operator==(const RunOutcome&) const = default;
 };
 
@@ -165,7 +168,10 @@ class ReadAheadTest : public GenerateTest {
     // once a few reads in a row were slow and at each file's turn again
     // once reads are quick.
     const std::string quick_songs = MusicFile("plain/song ");
-    env_.before_read = [this, quick_songs](const std::string& path) {
+    const std::thread::id host = std::this_thread::get_id();
+    std::atomic<int> reads_elsewhere{0};
+    env_.before_read = [this, quick_songs, host, &reads_elsewhere](const std::string& path) {
+      if (std::this_thread::get_id() != host) ++reads_elsewhere;
       const bool quick = path.rfind(quick_songs, 0) == 0 && path[quick_songs.size()] != '0';
       if (!quick) std::this_thread::sleep_for(kSlowRead);
       return path != MusicFile("odd/locked.mp3");
@@ -181,6 +187,8 @@ class ReadAheadTest : public GenerateTest {
     };
     outcome.reply = Generate();
     env_.on_pump = nullptr;
+    env_.before_read = nullptr;  // the readers are joined: none calls it any more
+    outcome.reads_elsewhere = reads_elsewhere;
     outcome.statuses.push_back(engine().form1->StatusText());
     outcome.list = ReadFile(ListFile());
     outcome.index = ReadFile(IndexFile());
@@ -215,8 +223,11 @@ TEST_P(ReadAheadSameOutputTest, EqualsTheRunThatReadsEachFileAtItsTurn) {
   EXPECT_TRUE(Exists(MusicFile("My Music/moved.mp3")));
   EXPECT_TRUE(Exists(MusicFile("odd/taken  twice.mp3")));
   EXPECT_EQ(serial.list.find("Second Only") != std::string::npos, GetParam().id3v2);
+  EXPECT_EQ(serial.reads_elsewhere, 0);
 
   const RunOutcome ahead = RunOver(GetParam().readers, GetParam().gear, GetParam().id3v2);
+  // What the comparison is about: readers of their own read files.
+  EXPECT_GT(ahead.reads_elsewhere, 0);
   EXPECT_EQ(ahead.reply, serial.reply);
   EXPECT_EQ(FirstDifference(serial.list, ahead.list), "");
   EXPECT_EQ(FirstDifference(serial.index, ahead.index), "");
