@@ -1,5 +1,6 @@
 // The diagnostic dump file "core".
 #include "quorbel_form.h"
+#include "support/disk_full.h"
 #include "support/test_support.h"
 
 namespace quorbel::test {
@@ -7,13 +8,19 @@ namespace quorbel::test {
 class DumpTest : public EngineTest {
  protected:
   void SetUp() override {
+    SetEnvForTesting(&env_);  // the engine keeps the Env it was built with
     EngineTest::SetUp();
     ASSERT_EQ(Call(ZOQ_SetDirectory, dir_.path()), "200 OK __ZOQ_SetDirectory__");
+  }
+  void TearDown() override {
+    EngineTest::TearDown();
+    SetEnvForTesting(nullptr);
   }
   std::vector<std::string> Dump() {
     EXPECT_EQ(Call(ZOQ_Dump), "200 OK __ZOQ_Dump__");
     return ReadLines(dir_ / "core");
   }
+  HookEnv env_;
   TempDir dir_;
 };
 
@@ -103,6 +110,28 @@ TEST_F(DumpTest, MissingWorkingDirectoryAnswers506AndKeepsIt) {
   EXPECT_EQ(Call(ZOQ_Dump), "506 File or directory not found __ZOQ_Dump__");
   EXPECT_EQ(engine().ferror, "506 File or directory not found");
   EXPECT_EQ(engine().fdirectory, gone);
+}
+
+// The disk fills up before the first byte, in the first of the dump's
+// writes, or in its last: the write error is the answer, and no cut "core"
+// is left to be read as a whole dump.
+class DumpDiskFullTest : public DumpTest, public ::testing::WithParamInterface<size_t> {};
+
+INSTANTIATE_TEST_SUITE_P(Room, DumpDiskFullTest, ::testing::Values(0, 1000, 70000));
+
+TEST_P(DumpDiskFullTest, AnswersTheWriteErrorAndLeavesNoCutDump) {
+  const std::string core = dir_ / "core";
+  WriteFile(core, "an older dump\r\n");
+  engine().fbadfiles.assign(800, std::string(100, 'x'));  // more than one write's worth
+  env_.on_open = [&](const std::string& path, const char* mode) -> std::FILE* {
+    return path == core && mode[0] == 'w' ? DiskFullAfter(path, GetParam()) : nullptr;
+  };
+  const std::string reply = Call(ZOQ_Dump);
+  EXPECT_TRUE(reply.starts_with("500 Internal Error->101 \"Disk full or write error on ")) << reply;
+  EXPECT_TRUE(reply.ends_with("__ZOQ_Dump__")) << reply;
+  EXPECT_FALSE(Exists(core));
+  env_.on_open = nullptr;
+  EXPECT_EQ(Dump().back(), "form1 is nil");
 }
 
 // Without a working directory the dump goes to the fallback folder, shows

@@ -2,7 +2,6 @@
 // working folder taken away mid-run, a file replaced by a folder or a pipe,
 // a folder that refuses writes. Each gives a coded reply, keeps the good
 // files it would have replaced, and waits on nothing.
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include "support/disk_full.h"
 #include "support/generate_tree.h"
 
 namespace quorbel::test {
@@ -23,46 +23,6 @@ namespace quorbel::test {
 namespace {
 
 constexpr auto kPatience = std::chrono::seconds(20);
-
-#if defined(__GLIBC__)
-// A file that takes `room` bytes and then fails as a full disk does, with
-// the bytes before the failure really written.
-struct Room {
-  std::FILE* real;
-  size_t left;
-};
-
-ssize_t RoomWrite(void* cookie, const char* data, size_t size) {
-  auto* room = static_cast<Room*>(cookie);
-  const size_t n = std::min(size, room->left);
-  std::fwrite(data, 1, n, room->real);
-  room->left -= n;
-  if (n == size) return ssize_t(n);
-  errno = ENOSPC;
-  return n > 0 ? ssize_t(n) : -1;
-}
-
-int RoomClose(void* cookie) {
-  auto* room = static_cast<Room*>(cookie);
-  const int result = std::fclose(room->real);
-  delete room;
-  return result;
-}
-#endif
-
-std::FILE* DiskFullAfter(const std::string& path, size_t room) {
-#if defined(__GLIBC__)
-  std::FILE* real = std::fopen(path.c_str(), "wb");
-  if (real == nullptr) return nullptr;
-  cookie_io_functions_t io{nullptr, &RoomWrite, nullptr, &RoomClose};
-  return fopencookie(new Room{real, room}, "wb", io);
-#else
-  // Elsewhere: the file is made, and every write to it fails.
-  (void)room;
-  WriteFile(path, "");
-  return std::fopen(path.c_str(), "rb");
-#endif
-}
 
 bool IsCodedReply(const std::string& reply, const std::string& tag) {
   return reply.size() > 4 && reply[3] == ' ' && reply.ends_with(tag);
