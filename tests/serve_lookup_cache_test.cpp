@@ -21,11 +21,16 @@ const std::string kSearchNothing = "516 Nothing found __ZOQ_SearchFile__";
 const std::string kNoMatch = "\x01\x02";
 constexpr int64_t kSecond = 1000000000;
 constexpr int64_t kPinnedTime = 1000 * kSecond;
+// Far enough ahead that every file the test writes looks old, however long
+// the machine keeps the test waiting.
+constexpr int64_t kAnHourLater = 3600 * kSecond;
 
-// The Env the engine is built with: a file clock that can be moved ahead
-// (so that files look old to the cache) and file stamps that can be
-// withheld, or pinned to one identity and time (a rewrite of the same size
-// within the time stamps' granularity).
+// The Env the engine is built with: a file clock that stands still at the
+// test's start, so that files written during the test stay young to the
+// cache however slowly the test runs, or stands ahead of it (so that they
+// look old); and file stamps that can be withheld, or pinned to one
+// identity and time (a rewrite of the same size within the time stamps'
+// granularity).
 class CacheEnv : public EnvWrapper {
  public:
   enum class Stamps { kReal, kNone, kPinned };
@@ -36,8 +41,9 @@ class CacheEnv : public EnvWrapper {
     if (stamps == Stamps::kPinned) *stamp = FileStamp{1, 2, stamp->size, pinned_time, 0};
     return true;
   }
-  int64_t FileClockNow() override { return EnvWrapper::FileClockNow() + clock_ahead; }
+  int64_t FileClockNow() override { return start + clock_ahead; }
 
+  const int64_t start = EnvWrapper::FileClockNow();
   Stamps stamps = Stamps::kReal;
   int64_t pinned_time = kPinnedTime;
   int64_t clock_ahead = 0;
@@ -227,7 +233,7 @@ struct Mode {
   CacheEnv::Stamps stamps;
   int64_t clock_ahead;
 };
-const Mode kModes[] = {{CacheEnv::Stamps::kReal, 10 * kSecond},
+const Mode kModes[] = {{CacheEnv::Stamps::kReal, kAnHourLater},
                        {CacheEnv::Stamps::kReal, 0},
                        {CacheEnv::Stamps::kNone, 0}};
 
@@ -323,7 +329,7 @@ TEST_F(LookupCacheTest, NulBytesNeverCutAnAnswer) {
 // and the content is compared while the times are too recent to vouch.
 TEST_F(LookupCacheTest, RewriteThatKeepsSizeAndTimesIsNoticed) {
   env_.stamps = CacheEnv::Stamps::kPinned;
-  env_.pinned_time = Env::Default()->FileClockNow();  // written just now
+  env_.pinned_time = env_.FileClockNow();  // written just now
   WriteFile(ListPath(), Lines({"!me old.mp3"}));
   WriteFile(IndexPath(), Lines({"k" + S + "old/"}));
   EXPECT_EQ(Find("mp3").data, "201 OK-DATA " + kFindTag + " 1" + S + "old.mp3" + S);
@@ -338,7 +344,7 @@ TEST_F(LookupCacheTest, RewriteThatKeepsSizeAndTimesIsNoticed) {
 // equal stamps are trusted and the kept copy answers without a read.
 TEST_F(LookupCacheTest, OldFilesAreAnsweredFromMemory) {
   env_.stamps = CacheEnv::Stamps::kPinned;
-  env_.clock_ahead = 10 * kSecond;  // the pinned time lies long before
+  env_.clock_ahead = kAnHourLater;  // the pinned time lies long before
   WriteFile(ListPath(), Lines({"!me old.mp3"}));
   EXPECT_EQ(Find("mp3").data, "201 OK-DATA " + kFindTag + " 1" + S + "old.mp3" + S);
   WriteFile(ListPath(), Lines({"!me new.mp3"}));
@@ -369,7 +375,7 @@ TEST_F(LookupCacheTest, RewriteWithTheModificationTimePutBackIsNoticed) {
 TEST_F(LookupCacheTest, FilesThatCannotBeOpenedAnswerAsBefore) {
   WriteFile(ListPath(), Lines({"!me a.mp3"}));
   WriteFile(IndexPath(), Lines({"k" + S + "d/"}));
-  env_.clock_ahead = 10 * kSecond;
+  env_.clock_ahead = kAnHourLater;
   Find(kNoMatch);
   Call(ZOQ_SearchFile, kNoMatch);
   std::filesystem::remove(ListPath());
