@@ -4,15 +4,18 @@
 // only on Linux, and so do these tests.
 #ifndef _WIN32
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "support/mp3_fixtures.h"
 #include "support/test_support.h"
@@ -367,6 +370,42 @@ TEST_F(HostTest, JsonIsOneObjectPerAnswer) {
   }
 }
 
+// A host started by a test: waited for at most kPatience, and killed and
+// reaped however the test ends, so that a host that never ends fails the
+// test rather than hanging the suite.
+class ChildHost {
+ public:
+  static constexpr std::chrono::seconds kPatience{20};
+  explicit ChildHost(pid_t pid) : pid_(pid) {}
+  ~ChildHost() {
+    if (reaped_) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  ChildHost(const ChildHost&) = delete;
+  ChildHost& operator=(const ChildHost&) = delete;
+
+  // True once `fd` has something to read (or is at its end) within the patience.
+  static bool Readable(int fd) {
+    pollfd watched{fd, POLLIN, 0};
+    return poll(&watched, 1, int(std::chrono::milliseconds(kPatience).count())) > 0;
+  }
+  // The host's wait status; false when it has not ended within the patience.
+  bool Wait(int* status) {
+    const auto give_up = std::chrono::steady_clock::now() + kPatience;
+    while (waitpid(pid_, status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > give_up) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    reaped_ = true;
+    return true;
+  }
+
+ private:
+  const pid_t pid_;
+  bool reaped_ = false;
+};
+
 TEST_F(HostTest, CtrlCEndsWithStatus130) {
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer)
@@ -380,6 +419,7 @@ TEST_F(HostTest, CtrlCEndsWithStatus130) {
   ASSERT_EQ(pipe(to_host), 0);
   ASSERT_EQ(pipe(from_host), 0);
   const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
   if (pid == 0) {
     dup2(to_host[0], STDIN_FILENO);
     dup2(from_host[1], STDOUT_FILENO);
@@ -387,18 +427,21 @@ TEST_F(HostTest, CtrlCEndsWithStatus130) {
     execl(kHost, kHost, "--no-progress", "script", static_cast<char*>(nullptr));
     _exit(127);
   }
+  ChildHost host(pid);
   close(to_host[0]);
   close(from_host[1]);
   // A reply shows that the host is running and catching Ctrl-C.
   const std::string command = "ZOQ_GetDLLVersion\n";
   ASSERT_EQ(write(to_host[1], command.data(), command.size()), ssize_t(command.size()));
   char reply[64] = {};
+  ASSERT_TRUE(ChildHost::Readable(from_host[0])) << "no reply within the patience";
   ASSERT_GT(read(from_host[0], reply, sizeof reply - 1), 0);
   kill(pid, SIGINT);
   close(to_host[1]);
   int status = 0;
-  waitpid(pid, &status, 0);
+  const bool ended = host.Wait(&status);
   close(from_host[0]);
+  ASSERT_TRUE(ended) << "the host did not end within the patience after Ctrl-C";
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130);
 }
