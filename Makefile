@@ -3,7 +3,8 @@
 #   make test   set up, build the three products, run every suite that this
 #               machine can run and say plainly what it could not
 # Further targets: build, native, win32, win64, test-native, test-win32,
-# test-win64, test-setup, test-kill (the host killed mid-run), dist, test-dist, bench, clean,
+# test-win64, test-setup, test-kill (the host killed mid-run), test-irc (the
+# WeeChat plug-in over IRC on loopback), dist, test-dist, bench, clean,
 #   fuzz (every fuzz target for FUZZ_SECONDS each, or to FUZZ_RUNS executions
 #   each when that is given; FUZZ_WORKERS processes per target), test-sanitize (the suite
 #   under ASan+UBSan+LSan), test-tsan (under ThreadSanitizer), test-fuzz-smoke.
@@ -19,7 +20,7 @@ export WINEDEBUG ?= -all
 PREFIX      ?= /usr/local
 
 .PHONY: setup build native win32 win64 test test-native test-win32 test-win64 \
-        test-setup test-summary-start test-kill dist test-dist demo bench clean \
+        test-setup test-summary-start test-kill test-irc dist test-dist demo bench clean \
         install uninstall fuzz test-sanitize test-tsan test-fuzz-smoke
 FUZZ_SECONDS       ?= 180
 FUZZ_RUNS          ?=
@@ -50,6 +51,10 @@ test-native: native test-summary-start
 	@cd $(NATIVE_DIR) && ctest --output-on-failure -j $(JOBS)
 	@echo "the native suite: passed" >> $(SUMMARY)
 
+# The WeeChat plug-in serving a list over IRC: ngircd, WeeChat and clients on loopback.
+test-irc: native test-summary-start
+	@scripts/irc-test.sh $(NATIVE_DIR) $(SUMMARY)
+
 # The host killed at random moments of a run, 200 times: lists stay whole.
 test-kill: native test-summary-start
 	@scripts/kill-test.sh $(NATIVE_DIR) $(SUMMARY)
@@ -75,7 +80,7 @@ dist: native win32 win64
 test-dist: dist test-summary-start
 	@scripts/dist-test.sh $(SUMMARY)
 
-test: test-native test-kill test-win64 test-win32 test-setup test-dist test-sanitize test-tsan test-fuzz-smoke
+test: test-native test-kill test-irc test-win64 test-win32 test-setup test-dist test-sanitize test-tsan test-fuzz-smoke
 	@echo; echo "== make test: what ran on this machine"; cat $(SUMMARY)
 	@passed=$$(grep -vc '^NOT RUN' $(SUMMARY)); skipped=$$(grep -c '^NOT RUN' $(SUMMARY) || true); \
 	  echo "suites: $$passed passed, 0 failed, $$skipped skipped"

@@ -95,7 +95,8 @@ int OnXferEnded(const void*, void*, const char*, const char*, void* data) {
     return std::string(value != nullptr ? value : "");
   };
   if (text("type_string") == "file_send") {
-    g_server->OnSendEnded(text("plugin_id"), text("remote_nick"), text("filename"),
+    // "filename" is the name offered; the path sent is the local one.
+    g_server->OnSendEnded(text("plugin_id"), text("remote_nick"), text("local_filename"),
                           text("status_string"));
   }
   return WEECHAT_RC_OK;

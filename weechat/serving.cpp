@@ -156,6 +156,8 @@ Server::Server(std::vector<std::string> library_candidates)
     : library_(std::move(library_candidates),
                [this](const std::string& path, const std::string& error) {
                  if (!error.empty()) {
+                   load_failed_ = true;
+                   generating_ = false;
                    Print("cannot load " + path + ": " + error +
                          " (set quorbel.serve.library to the library's path)");
                    return;
@@ -189,8 +191,9 @@ void Server::Configure() {
   });
 }
 
+// Asked for while the library is still loading, the run waits for it.
 void Server::Generate(bool count_only) {
-  if (!ready_) return Print("the library is not loaded");
+  if (load_failed_) return Print("the library is not loaded");
   if (generating_) return Print("a run is going on already (/quorbel stop ends it)");
   const Setup setup = CurrentSetup();
   generating_ = true;
@@ -380,7 +383,8 @@ void Server::Enqueue(const Asker& asker, const std::string& name, const std::str
   }
   if (queue_.running().size() >= limits.slots) {
     Notice(asker.server, asker.nick, name + " is queued: place " + std::to_string(place) +
-                                         " (" + std::to_string(limits.slots) + " sending)");
+                                         " (" + std::to_string(queue_.running().size()) +
+                                         " sending)");
   }
   StartSends();
 }

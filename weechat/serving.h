@@ -55,7 +55,8 @@ class Server {
   void Print(const std::string& text);
 
   LibraryThread library_;
-  bool ready_ = false;
+  bool ready_ = false;        // the library is loaded
+  bool load_failed_ = false;  // it could not be
   std::string list_path_;  // the newest list, as the library answers from it
   SendQueue queue_;
   std::map<std::string, long long> last_find_;  // server and nick -> time answered
