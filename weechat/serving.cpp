@@ -41,9 +41,19 @@ struct Setup {
   bool compress = false;
 };
 
+// A path option with "~" and WeeChat's ${...} names (${weechat_data_dir})
+// expanded, as WeeChat's own path options are.
+std::string PathOption(t_config_option* option) {
+  char* path = weechat_string_eval_path_home(String(option).c_str(), nullptr, nullptr, nullptr);
+  if (path == nullptr) return String(option);
+  std::string expanded = path;
+  free(path);
+  return expanded;
+}
+
 Setup CurrentSetup() {
   const char* data_dir = weechat_info_get("weechat_data_dir", "");
-  return Setup{String(options().ini), String(options().directory),
+  return Setup{PathOption(options().ini), PathOption(options().directory),
                std::string(data_dir != nullptr ? data_dir : ".") + "/quorbel",
                Boolean(options().compress)};
 }
