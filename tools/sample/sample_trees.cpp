@@ -349,7 +349,9 @@ std::optional<std::string> WriteSampleList(const std::string& dir, int lines) {
   std::FILE* index = OpenToWrite(root / (name + "-mm.idx"));
   std::string first;
   if (list != nullptr && index != nullptr) first = WriteListLines(list, index, lines);
-  const bool lists_written = Close(list) & Close(index);  // both closed, whatever failed
+  const bool list_closed = Close(list);  // both closed, whatever failed
+  const bool index_closed = Close(index);
+  const bool lists_written = list_closed && index_closed;
   std::FILE* ini = OpenToWrite(root / kSampleListIni);
   if (ini != nullptr) {
     std::fprintf(ini, "[listmake]\r\nnick=%s\r\nname=%s\r\n", kListNick, kSampleListName);
