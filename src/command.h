@@ -9,9 +9,9 @@
 #include <span>
 #include <string>
 
+#include "command_reply.h"
 #include "platform/env.h"
 #include "quorbel_oob.h"
-#include "command_reply.h"
 
 namespace quorbel {
 

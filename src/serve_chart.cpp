@@ -8,8 +8,8 @@
 #include "command.h"
 #include "command_failure.h"
 #include "engine_sort.h"
-#include "quorbel_oob.h"
 #include "engine_text.h"
+#include "quorbel_oob.h"
 #include "text_file.h"
 
 namespace quorbel {
@@ -23,7 +23,7 @@ constexpr const char* kTempChart = "tmpchart.tmp";
 constexpr char kBlank = ' ';
 constexpr char kColon = ':';
 
-// mIRC colour codes around the chart's columns: white on black for the
+// IRC colour codes around the chart's columns: white on black for the
 // rank, white on grey for the count, white on light grey for the name and
 // light grey on light grey for the fill.
 constexpr std::string_view kRankColour = "\x03" "0,1 ";

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "command.h"
+#include "engine_text.h"
+#include "quorbel_oob.h"
 #include "serve_lookup_cache.h"
 #include "serve_lookup_text.h"
-#include "quorbel_oob.h"
-#include "engine_text.h"
 
 namespace quorbel {
 

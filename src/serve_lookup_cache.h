@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "serve_lookup_snapshot.h"
 #include "platform/env.h"
+#include "serve_lookup_snapshot.h"
 
 namespace quorbel {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "command_failure.h"
-#include "serve_lookup_text.h"
 #include "engine_text.h"
+#include "serve_lookup_text.h"
 
 namespace quorbel {
 

@@ -19,13 +19,6 @@ inline char16_t Cp1252ToUnicode(unsigned char byte) {
   return (byte >= 0x80 && byte < 0xA0) ? kHigh[byte - 0x80] : char16_t(byte);
 }
 
-inline std::u16string Cp1252ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (unsigned char c : text) out.push_back(Cp1252ToUnicode(c));
-  return out;
-}
-
 // Appends one byte's character to `out` in UTF-8.
 void AppendCp1252AsUtf8(std::string* out, unsigned char byte);
 
