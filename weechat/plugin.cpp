@@ -63,8 +63,15 @@ int OnCommand(const void*, void*, t_gui_buffer*, int argc, char** argv, char** a
     s.Stop();
   } else if (verb == "status") {
     s.PrintStatus();
-  } else if (verb == "queue") {
+  } else if (verb == "queue" && argc == 2) {
     s.PrintQueue();
+  } else if (verb == "queue" && argc == 3 && std::strcmp(argv[2], "clear") == 0) {
+    s.ClearQueue();
+  } else if (verb == "queue" && argc == 4 && std::strcmp(argv[2], "remove") == 0) {
+    char* end = nullptr;
+    const unsigned long place = std::strtoul(argv[3], &end, 10);
+    if (end == argv[3] || *end != '\0') return WEECHAT_RC_ERROR;
+    s.RemoveFromQueue(place);
   } else if (verb == "find" && !rest.empty()) {
     s.LocalFind(rest);
   } else if (verb == "search" && !rest.empty()) {
@@ -86,6 +93,21 @@ int OnPrivmsg(const void*, void*, const char* signal, const char*, void* data) {
   }
   return WEECHAT_RC_OK;
 }
+
+// "SERVER,irc_in2_part" and the like: the server and the raw line.
+template <void (*Handle)(const std::string&, const char*)>
+int OnServerSignal(const void*, void*, const char* signal, const char*, void* data) {
+  const std::string name = signal;
+  const size_t comma = name.find(',');
+  if (comma != std::string::npos && data != nullptr) {
+    Handle(name.substr(0, comma), static_cast<const char*>(data));
+  }
+  return WEECHAT_RC_OK;
+}
+
+void Part(const std::string& server, const char* raw) { g_server->OnLeave(server, raw, false); }
+void Quit(const std::string& server, const char* raw) { g_server->OnLeave(server, raw, true); }
+void NickChange(const std::string& server, const char* raw) { g_server->OnNickChange(server, raw); }
 
 int OnXferEnded(const void*, void*, const char*, const char*, void* data) {
   auto* infolist = static_cast<t_infolist*>(data);
@@ -125,22 +147,27 @@ extern "C" int weechat_plugin_init(struct t_weechat_plugin* plugin, int, char**)
   g_hooks = {
       weechat_hook_command(
           "quorbel", "serve your music list in IRC channels",
-          "generate || count || stop || status || queue || find <pattern> || search <name> "
+          "generate || count || stop || status || queue [remove <n>|clear] || find <pattern> || search <name> "
           "|| info <file>",
           "generate: make the list anew (in the background; progress in the quorbel buffer's title)\n"
           "   count: count the files the list would hold\n"
           "    stop: stop a running generate or count\n"
           "  status: the library, the run, the list and the sends\n"
-          "   queue: the sends going on and waiting\n"
+          "   queue: the sends going on and waiting (users take turns); remove <n> takes the\n"
+          "          request at place n out, clear all waiting ones\n"
           "    find: what @find <pattern> answers (wildcard *)\n"
           "  search: the path of a file of the list, by its exact name\n"
           "    info: the MPEG data of one file\n\n"
           "Options: /set quorbel.serve.* (ini, directory, channels, slots, queue_per_user, "
           "queue_size, compress, regenerate_hours, find_interval, library).\n"
           "Channel users type @find <pattern>, !<your nick> <file name> (or paste a list line) "
-          "and @<your nick> for the list.",
-          "generate|count|stop|status|queue|find|search|info", &OnCommand, nullptr, nullptr),
+          "and @<your nick> for the list; @<your nick>-que tells them their places, "
+          "@<your nick>-remove takes their waiting requests out.",
+          "generate|count|stop|status|find|search|info || queue remove|clear", &OnCommand, nullptr, nullptr),
       weechat_hook_signal("*,irc_in2_privmsg", &OnPrivmsg, nullptr, nullptr),
+      weechat_hook_signal("*,irc_in2_part", &OnServerSignal<&Part>, nullptr, nullptr),
+      weechat_hook_signal("*,irc_in2_quit", &OnServerSignal<&Quit>, nullptr, nullptr),
+      weechat_hook_signal("*,irc_in2_nick", &OnServerSignal<&NickChange>, nullptr, nullptr),
       weechat_hook_signal("xfer_ended", &OnXferEnded, nullptr, nullptr),
       weechat_hook_fd(g_server->answer_fd(), 1, 0, 0, &OnAnswers, nullptr, nullptr),
       weechat_hook_timer(kTickMs, 0, 0, &OnTick, nullptr, nullptr),

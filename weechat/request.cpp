@@ -72,6 +72,12 @@ Asked ReadRequest(std::string_view text, std::string_view own_nick) {
   if (text.size() == own_nick.size() + 1 && text[0] == '@' && SameNick(text.substr(1), own_nick)) {
     return ListRequest{};
   }
+  if (text.size() > own_nick.size() + 1 && text[0] == '@' &&
+      SameNick(text.substr(1, own_nick.size()), own_nick)) {
+    const std::string_view verb = text.substr(own_nick.size() + 1);
+    if (SameNick(verb, "-que")) return QueueAsk{};
+    if (SameNick(verb, "-remove")) return RemoveAsk{};
+  }
   if (text.size() > own_nick.size() + 2 && text[0] == '!' &&
       SameNick(text.substr(1, own_nick.size()), own_nick) && text[own_nick.size() + 1] == ' ') {
     const std::string_view name = NameOf(text.substr(own_nick.size() + 2));

@@ -27,10 +27,13 @@ struct FileRequest {  // "!NICK NAME", or a whole list line pasted back
   std::string name;
 };
 struct ListRequest {};  // "@NICK"
+struct QueueAsk {};     // "@NICK-que": where are my requests?
+struct RemoveAsk {};    // "@NICK-remove": take my waiting requests out
 struct Refused {        // a request that is answered with this notice only
   std::string notice;
 };
-using Asked = std::variant<std::monostate, FindRequest, FileRequest, ListRequest, Refused>;
+using Asked = std::variant<std::monostate, FindRequest, FileRequest, ListRequest, QueueAsk,
+                           RemoveAsk, Refused>;
 
 // `text` is the message as it arrived, `own_nick` this server's nick.
 Asked ReadRequest(std::string_view text, std::string_view own_nick);

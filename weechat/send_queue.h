@@ -1,6 +1,8 @@
-// The sends a server owes: at most `slots` at once, the rest waiting in
-// the order they were asked for, each user with a limit of waiting
-// requests and the queue with a limit in all.
+// The sends a server owes: at most `slots` at once, each user with a limit
+// of waiting requests and the queue with a limit in all. Users take turns:
+// the next send is the first waiting request of the user whose turn it is,
+// and a user whose send starts goes to the back of the turns, so one user's
+// many requests cannot hold back everyone else's.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +17,8 @@ struct Send {
   std::string nick;
   std::string name;  // as the list shows it
   std::string path;  // the file on disk
+  int failures = 0;  // sends of it that failed
+  std::string sent_to = {};  // the nick the running send was offered to
 };
 
 struct Limits {
@@ -26,24 +30,46 @@ struct Limits {
 class SendQueue {
  public:
   enum class Outcome { kQueued, kAlreadyAsked, kUserFull, kQueueFull };
+  enum class Ended { kNotRunning, kDone, kRetried, kDropped };
 
   // Queues a send; `place` (when not null) gets its place among those
   // waiting, 1 for the next to start.
   Outcome Add(const Send& send, const Limits& limits, size_t* place);
-  // Takes the waiting sends that free slots allow, in order; they count as
+  // Takes the waiting sends that free slots allow, in turn; they count as
   // running until Finished.
   std::vector<Send> Start(const Limits& limits);
-  // A running send of `nick` for the file `path` on `server` ended (done or
-  // failed); false when none was running.
-  bool Finished(const std::string& server, const std::string& nick, const std::string& path);
+  // A running send of `nick` for the file `path` on `server` ended. A failed
+  // one is put back once at the front of its user's requests (within the
+  // limits), then dropped; `send` (when not null) gets it.
+  Ended Finished(const std::string& server, const std::string& nick, const std::string& path,
+                 bool done, const Limits& limits, Send* send = nullptr);
 
-  const std::deque<Send>& waiting() const { return waiting_; }
+  // The waiting sends in the order they will start.
+  std::vector<Send> Waiting() const;
+  // The places (from 1) of a user's waiting sends.
+  std::vector<size_t> PlacesOf(const std::string& server, const std::string& nick) const;
+  // Takes a user's waiting sends out; how many there were.
+  size_t RemoveUser(const std::string& server, const std::string& nick);
+  // The waiting sends of `from` become those of `to` (a nick change).
+  void RenameUser(const std::string& server, const std::string& from, const std::string& to,
+                  const Limits& limits);
+  // Takes out the waiting send at `place` (from 1); false when there is none.
+  bool RemoveAt(size_t place);
+  void ClearWaiting() { turns_.clear(); }
+
+  size_t waiting_count() const;
   const std::vector<Send>& running() const { return running_; }
 
  private:
-  size_t WaitingOf(const Send& send) const;
+  struct User {
+    std::string server, key;  // key: the nick as NickKey gives it
+    std::deque<Send> sends;
+  };
+  User* Find(const std::string& server, const std::string& nick);
+  const User* Find(const std::string& server, const std::string& nick) const;
+  void DropEmpty();
 
-  std::deque<Send> waiting_;
+  std::deque<User> turns_;  // the users with waiting sends, whose turn first
   std::vector<Send> running_;
 };
 

@@ -245,16 +245,27 @@ void Server::PrintStatus() {
                      : "idle") +
         "; list: " + (list_path_.empty() ? "none" : list_path_) + "; sending " +
         std::to_string(queue_.running().size()) + ", waiting " +
-        std::to_string(queue_.waiting().size()));
+        std::to_string(queue_.waiting_count()));
 }
 
 void Server::PrintQueue() {
   for (const Send& send : queue_.running()) Print("sending " + send.name + " to " + send.nick);
   size_t place = 0;
-  for (const Send& send : queue_.waiting()) {
+  for (const Send& send : queue_.Waiting()) {
     Print(std::to_string(++place) + ". " + send.name + " for " + send.nick);
   }
-  if (queue_.running().empty() && queue_.waiting().empty()) Print("the queue is empty");
+  if (queue_.running().empty() && place == 0) Print("the queue is empty");
+}
+
+void Server::RemoveFromQueue(size_t place) {
+  Print(queue_.RemoveAt(place) ? "taken out of the queue: place " + std::to_string(place)
+                               : "no request waits at place " + std::to_string(place));
+}
+
+void Server::ClearQueue() {
+  const size_t count = queue_.waiting_count();
+  queue_.ClearWaiting();
+  Print(std::to_string(count) + " waiting requests taken out");
 }
 
 void Server::LocalFind(const std::string& pattern) {
@@ -301,31 +312,97 @@ bool Server::Served(const std::string& server, const std::string& channel) const
   return false;
 }
 
-void Server::OnMessage(const std::string& server, const std::string& raw) {
-  if (!ready_) return;
+Server::Parsed Server::Parse(const std::string& server, const std::string& raw) {
+  Parsed out;
   t_hashtable* in = weechat_hashtable_new(8, WEECHAT_HASHTABLE_STRING, WEECHAT_HASHTABLE_STRING,
                                           nullptr, nullptr);
-  if (in == nullptr) return;
+  if (in == nullptr) return out;
   weechat_hashtable_set(in, "message", raw.c_str());
   weechat_hashtable_set(in, "server", server.c_str());
   t_hashtable* parsed = weechat_info_get_hashtable("irc_message_parse", in);
   weechat_hashtable_free(in);
-  if (parsed == nullptr) return;
+  if (parsed == nullptr) return out;
   auto field = [parsed](const char* key) {
     const char* value = static_cast<const char*>(weechat_hashtable_get(parsed, key));
     return std::string(value != nullptr ? value : "");
   };
-  const std::string nick = field("nick"), channel = field("channel"), text = field("text");
+  out = Parsed{field("nick"), field("channel"), field("text")};
   weechat_hashtable_free(parsed);
+  if (!IsNick(out.nick)) out.nick.clear();
+  return out;
+}
+
+bool Server::IsNick(const std::string& nick) {
+  return !nick.empty() && PlainText(nick) == nick && nick.find(' ') == std::string::npos;
+}
+
+void Server::OnMessage(const std::string& server, const std::string& raw) {
+  if (!ready_) return;
+  const Parsed message = Parse(server, raw);
+  const std::string& nick = message.nick;
   const char* own = weechat_info_get("irc_nick", server.c_str());
-  if (nick.empty() || own == nullptr || !Served(server, channel)) return;
-  if (PlainText(nick) != nick || nick.find(' ') != std::string::npos) return;
+  if (nick.empty() || own == nullptr || !Served(server, message.channel)) return;
   const Asker asker{server, nick, own};
-  const Asked read = ReadRequest(text, own);
+  const Asked read = ReadRequest(message.text, own);
+  if (std::holds_alternative<QueueAsk>(read)) return TellPlaces(asker);
+  if (std::holds_alternative<RemoveAsk>(read)) {
+    const size_t count = queue_.RemoveUser(server, nick);
+    return Notice(server, nick, count == 0 ? "you have no requests waiting"
+                                           : std::to_string(count) + " waiting requests taken out");
+  }
   if (const auto* find = std::get_if<FindRequest>(&read)) return Find(asker, find->pattern);
   if (const auto* file = std::get_if<FileRequest>(&read)) return Request(asker, file->name);
   if (std::holds_alternative<ListRequest>(read)) return SendList(asker);
   if (const auto* refused = std::get_if<Refused>(&read)) Notice(server, nick, refused->notice);
+}
+
+void Server::TellPlaces(const Asker& asker) {
+  const std::vector<size_t> places = queue_.PlacesOf(asker.server, asker.nick);
+  if (places.empty()) return Notice(asker.server, asker.nick, "you have no requests waiting");
+  std::string line = "your places in my queue:";
+  for (size_t place : places) line += " " + std::to_string(place);
+  Notice(asker.server, asker.nick, line + " (of " + std::to_string(queue_.waiting_count()) + ")");
+}
+
+// Still in one of the served channels of `server`, other than `left`?
+bool Server::StillServed(const std::string& server, const std::string& nick,
+                         const std::string& left) const {
+  std::stringstream list(String(options().channels));
+  for (std::string item; std::getline(list, item, ',');) {
+    const size_t dot = item.find('.');
+    if (dot == std::string::npos || item.substr(0, dot) != server) continue;
+    const std::string channel = item.substr(dot + 1);
+    if (SameNick(channel, left)) continue;
+    t_infolist* nicks =
+        weechat_infolist_get("irc_nick", nullptr, (server + "," + channel + "," + nick).c_str());
+    if (nicks == nullptr) continue;
+    const bool there = weechat_infolist_next(nicks) != 0;
+    weechat_infolist_free(nicks);
+    if (there) return true;
+  }
+  return false;
+}
+
+void Server::OnLeave(const std::string& server, const std::string& raw, bool quit) {
+  const Parsed message = Parse(server, raw);
+  const char* own = weechat_info_get("irc_nick", server.c_str());
+  if (message.nick.empty() || (own != nullptr && SameNick(message.nick, own))) return;
+  if (!quit && (!Served(server, message.channel) ||
+                StillServed(server, message.nick, message.channel))) {
+    return;
+  }
+  const size_t count = queue_.RemoveUser(server, message.nick);
+  if (count > 0) {
+    Print(message.nick + " left: " + std::to_string(count) + " waiting requests taken out");
+  }
+}
+
+void Server::OnNickChange(const std::string& server, const std::string& raw) {
+  const Parsed message = Parse(server, raw);
+  std::string to = message.text;
+  if (!to.empty() && to[0] == ':') to.erase(0, 1);
+  if (message.nick.empty() || !IsNick(to)) return;
+  queue_.RenameUser(server, message.nick, to, CurrentLimits());
 }
 
 // At most one answered find per user in find_interval seconds; nothing is
@@ -407,7 +484,7 @@ void Server::StartSends() {
   for (const Send& send : queue_.Start(CurrentLimits())) {
     t_gui_buffer* buffer = weechat_buffer_search("irc", ("server." + send.server).c_str());
     if (buffer == nullptr) {
-      queue_.Finished(send.server, send.nick, send.path);
+      queue_.Finished(send.server, send.sent_to, send.path, true, CurrentLimits());
       continue;
     }
     weechat_command(buffer, ("/dcc send " + send.nick + " " + send.path).c_str());
@@ -416,8 +493,19 @@ void Server::StartSends() {
 
 void Server::OnSendEnded(const std::string& server, const std::string& nick,
                          const std::string& path, const std::string& status) {
-  if (!queue_.Finished(server, nick, path)) return;
-  if (status != "done") Print("the send of " + path + " to " + nick + " ended: " + status);
+  Send send;
+  switch (queue_.Finished(server, nick, path, status == "done", CurrentLimits(), &send)) {
+    case SendQueue::Ended::kNotRunning:
+      return;
+    case SendQueue::Ended::kDone:
+      break;
+    case SendQueue::Ended::kRetried:
+      Print("the send of " + path + " to " + nick + " ended: " + status + "; it is tried once more");
+      break;
+    case SendQueue::Ended::kDropped:
+      Print("the send of " + path + " to " + nick + " ended: " + status + "; it is dropped");
+      break;
+  }
   StartSends();
 }
 

@@ -26,12 +26,19 @@ class Server {
   void Stop();
   void PrintStatus();
   void PrintQueue();
+  void RemoveFromQueue(size_t place);
+  void ClearQueue();
   void LocalFind(const std::string& pattern);
   void LocalSearch(const std::string& name);
   void LocalInfo(const std::string& file);
 
   // A PRIVMSG that arrived from `server`, as WeeChat hands it over.
   void OnMessage(const std::string& server, const std::string& raw);
+  // A PART or QUIT: a user who is in no served channel any more loses
+  // their waiting requests.
+  void OnLeave(const std::string& server, const std::string& raw, bool quit);
+  // A NICK: the user's requests follow the new nick.
+  void OnNickChange(const std::string& server, const std::string& raw);
   // A DCC send ended (done or failed).
   void OnSendEnded(const std::string& server, const std::string& nick, const std::string& path,
                    const std::string& status);
@@ -45,7 +52,15 @@ class Server {
   struct Asker {
     std::string server, nick, own_nick;
   };
+  struct Parsed {
+    std::string nick, channel, text;  // nick empty when it is not one
+  };
+  static Parsed Parse(const std::string& server, const std::string& raw);
+  static bool IsNick(const std::string& nick);
   bool Served(const std::string& server, const std::string& channel) const;
+  bool StillServed(const std::string& server, const std::string& nick,
+                   const std::string& left) const;
+  void TellPlaces(const Asker& asker);
   void Find(const Asker& asker, const std::string& pattern);
   void Request(const Asker& asker, const std::string& name);
   void SendList(const Asker& asker);

@@ -17,6 +17,8 @@ std::string KindOf(const Asked& asked, std::string* value) {
   if (const auto* find = std::get_if<FindRequest>(&asked)) return *value = find->pattern, "find";
   if (const auto* file = std::get_if<FileRequest>(&asked)) return *value = file->name, "file";
   if (std::holds_alternative<ListRequest>(asked)) return "list";
+  if (std::holds_alternative<QueueAsk>(asked)) return "que";
+  if (std::holds_alternative<RemoveAsk>(asked)) return "remove";
   if (std::holds_alternative<Refused>(asked)) return "refused";
   return "none";
 }
@@ -35,7 +37,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"@find night*drive", "find", "night*drive"}, Case{"@FIND  beatles ", "find", "beatles"},
         Case{"@find", "none"}, Case{"@findx y", "none"},
         Case{"@bob{X}", "list"},  // the same nick in IRC's case rules
-        Case{"@bobby", "none"},
+        Case{"@bobby", "none"}, Case{"@bob{x}-QUE", "que"}, Case{"@Bob[x]-remove", "remove"},
+        Case{"@Bob[x]-queue", "none"}, Case{"@Bob[x] -que", "none"},
         Case{"!Bob[x] Night Drive.mp3", "file", "Night Drive.mp3"},
         Case{"!bob{x} Night Drive.mp3\xA0\xA0\xA0 ::INFO:: 3.0MB 128Kbps", "file", "Night Drive.mp3"},
         Case{"!Bob[x] Night Drive.mp3\xC2\xA0\xC2\xA0 ::INFO:: 3.0MB", "file", "Night Drive.mp3"},

@@ -1,5 +1,6 @@
-// The sends a server owes: never more at once than its slots, in the order
-// asked, each user and the whole queue within their limits.
+// The sends a server owes: never more at once than its slots, users taking
+// turns, each user and the whole queue within their limits, a failed send
+// tried once more.
 #include "send_queue.h"
 
 #include <gtest/gtest.h>
@@ -11,34 +12,117 @@ Send Ask(const std::string& nick, const std::string& file) {
   return Send{"net", nick, file, "/music/" + file};
 }
 
+std::string Order(const std::vector<Send>& sends) {
+  std::string order;
+  for (const Send& send : sends) order += (order.empty() ? "" : " ") + send.nick + ":" + send.name;
+  return order;
+}
+
+using Outcome = SendQueue::Outcome;
+using Ended = SendQueue::Ended;
+
 TEST(SendQueueTest, SlotsLimitTheSendsAndEndedOnesMakeRoom) {
   SendQueue queue;
   const Limits limits{1, 3, 20};
-  size_t place = 0;
   for (const char* file : {"a", "b", "c"}) {
-    ASSERT_EQ(queue.Add(Ask("ann", file), limits, &place), SendQueue::Outcome::kQueued);
+    ASSERT_EQ(queue.Add(Ask("ann", file), limits, nullptr), Outcome::kQueued);
   }
-  EXPECT_EQ(place, 3u);
   ASSERT_EQ(queue.Start(limits).size(), 1u);
   EXPECT_TRUE(queue.Start(limits).empty());
-  EXPECT_FALSE(queue.Finished("net", "ANN", "/music/b"));  // b has not started
-  EXPECT_TRUE(queue.Finished("net", "ANN", "/music/a"));   // nicks compare as IRC does
-  const std::vector<Send> next = queue.Start(limits);
-  ASSERT_EQ(next.size(), 1u);
-  EXPECT_EQ(next[0].name, "b");
+  EXPECT_EQ(queue.Finished("net", "ANN", "/music/b", true, limits), Ended::kNotRunning);
+  EXPECT_EQ(queue.Finished("net", "ANN", "/music/a", true, limits), Ended::kDone);  // IRC case
+  EXPECT_EQ(Order(queue.Start(limits)), "ann:b");
+}
+
+TEST(SendQueueTest, UsersTakeTurns) {
+  SendQueue queue;
+  const Limits limits{1, 5, 20};
+  size_t place = 0;
+  for (const auto& [nick, file] : std::vector<std::pair<const char*, const char*>>{
+           {"ann", "a1"}, {"ann", "a2"}, {"ann", "a3"}, {"bea", "b1"}, {"cid", "c1"}, {"bea", "b2"}}) {
+    ASSERT_EQ(queue.Add(Ask(nick, file), limits, &place), Outcome::kQueued);
+  }
+  EXPECT_EQ(place, 5u);  // bea's second comes after everyone's first and ann's second
+  EXPECT_EQ(Order(queue.Waiting()), "ann:a1 bea:b1 cid:c1 ann:a2 bea:b2 ann:a3");
+  EXPECT_EQ(queue.PlacesOf("net", "ANN"), (std::vector<size_t>{1, 4, 6}));
+  EXPECT_TRUE(queue.PlacesOf("other", "ann").empty());
+  std::string sent;
+  while (queue.waiting_count() > 0) {
+    const std::vector<Send> started = queue.Start(limits);
+    ASSERT_EQ(started.size(), 1u);
+    sent += Order(started) + " ";
+    // A user asking again waits for the next turn, not behind everyone.
+    if (started[0].name == "c1") queue.Add(Ask("dan", "d1"), limits, nullptr);
+    queue.Finished("net", started[0].nick, started[0].path, true, limits);
+  }
+  EXPECT_EQ(sent, "ann:a1 bea:b1 cid:c1 ann:a2 bea:b2 dan:d1 ann:a3 ");
 }
 
 TEST(SendQueueTest, RefusesRepeatsAndWhatGoesPastTheLimits) {
   SendQueue queue;
   const Limits limits{1, 2, 3};
-  EXPECT_EQ(queue.Add(Ask("ann", "a"), limits, nullptr), SendQueue::Outcome::kQueued);
-  EXPECT_EQ(queue.Add(Ask("Ann", "a"), limits, nullptr), SendQueue::Outcome::kAlreadyAsked);
-  EXPECT_EQ(queue.Add(Ask("ann", "b"), limits, nullptr), SendQueue::Outcome::kQueued);
-  EXPECT_EQ(queue.Add(Ask("ann", "c"), limits, nullptr), SendQueue::Outcome::kUserFull);
-  EXPECT_EQ(queue.Add(Ask("bea", "a"), limits, nullptr), SendQueue::Outcome::kQueued);
-  EXPECT_EQ(queue.Add(Ask("cid", "a"), limits, nullptr), SendQueue::Outcome::kQueueFull);
+  struct Step {
+    const char *nick, *file;
+    Outcome outcome;
+  };
+  for (const Step& step : {Step{"ann", "a", Outcome::kQueued}, Step{"Ann", "a", Outcome::kAlreadyAsked},
+                           Step{"ann", "b", Outcome::kQueued}, Step{"ann", "c", Outcome::kUserFull},
+                           Step{"bea", "a", Outcome::kQueued}, Step{"cid", "a", Outcome::kQueueFull}}) {
+    EXPECT_EQ(queue.Add(Ask(step.nick, step.file), limits, nullptr), step.outcome) << step.file;
+  }
   queue.Start(limits);
-  EXPECT_EQ(queue.Add(Ask("ann", "a"), limits, nullptr), SendQueue::Outcome::kAlreadyAsked);
+  EXPECT_EQ(queue.Add(Ask("ann", "a"), limits, nullptr), Outcome::kAlreadyAsked);  // running
+}
+
+TEST(SendQueueTest, AFailedSendIsTriedOnceMoreFirstThenDropped) {
+  SendQueue queue;
+  const Limits limits{1, 3, 20};
+  for (const char* file : {"a", "b"}) queue.Add(Ask("ann", file), limits, nullptr);
+  queue.Add(Ask("bea", "x"), limits, nullptr);
+  ASSERT_EQ(Order(queue.Start(limits)), "ann:a");
+  EXPECT_EQ(queue.Finished("net", "ann", "/music/a", false, limits), Ended::kRetried);
+  EXPECT_EQ(Order(queue.Waiting()), "bea:x ann:a ann:b");  // ann's turn is still after bea's
+  ASSERT_EQ(Order(queue.Start(limits)), "bea:x");
+  queue.Finished("net", "bea", "/music/x", true, limits);
+  ASSERT_EQ(Order(queue.Start(limits)), "ann:a");
+  Send dropped;
+  EXPECT_EQ(queue.Finished("net", "ann", "/music/a", false, limits, &dropped), Ended::kDropped);
+  EXPECT_EQ(dropped.name, "a");
+  EXPECT_EQ(Order(queue.Waiting()), "ann:b");
+}
+
+TEST(SendQueueTest, ARetryNeverGoesPastTheLimits) {
+  SendQueue queue;
+  const Limits limits{1, 1, 20};
+  queue.Add(Ask("ann", "a"), limits, nullptr);
+  queue.Start(limits);
+  queue.Add(Ask("ann", "b"), limits, nullptr);
+  EXPECT_EQ(queue.Finished("net", "ann", "/music/a", false, limits), Ended::kDropped);
+  EXPECT_EQ(queue.waiting_count(), 1u);
+}
+
+TEST(SendQueueTest, RemovingClearingAndNickChanges) {
+  SendQueue queue;
+  const Limits limits{1, 2, 20};
+  for (const char* file : {"a", "b"}) queue.Add(Ask("ann", file), limits, nullptr);
+  for (const char* file : {"x", "a"}) queue.Add(Ask("bea", file), limits, nullptr);
+  ASSERT_EQ(Order(queue.Start(limits)), "ann:a");
+  queue.RenameUser("net", "ANN", "anna", limits);
+  EXPECT_EQ(Order(queue.Waiting()), "bea:x anna:b bea:a");
+  // xfer may still name the old nick when the running send ends.
+  EXPECT_EQ(queue.Finished("net", "ann", "/music/a", true, limits), Ended::kDone);
+  queue.RenameUser("net", "bea", "anna", limits);  // merged, within the user's limit
+  EXPECT_EQ(Order(queue.Waiting()), "anna:b anna:x");
+  EXPECT_FALSE(queue.RemoveAt(3));
+  EXPECT_FALSE(queue.RemoveAt(0));
+  EXPECT_TRUE(queue.RemoveAt(2));
+  EXPECT_EQ(Order(queue.Waiting()), "anna:b");
+  queue.Add(Ask("cid", "c"), limits, nullptr);
+  EXPECT_EQ(queue.RemoveUser("net", "ANNA"), 1u);
+  EXPECT_EQ(queue.RemoveUser("net", "anna"), 0u);
+  EXPECT_EQ(Order(queue.Waiting()), "cid:c");
+  queue.ClearWaiting();
+  EXPECT_EQ(queue.waiting_count(), 0u);
 }
 
 }  // namespace
