@@ -72,6 +72,10 @@ int OnCommand(const void*, void*, t_gui_buffer*, int argc, char** argv, char** a
     const unsigned long place = std::strtoul(argv[3], &end, 10);
     if (end == argv[3] || *end != '\0') return WEECHAT_RC_ERROR;
     s.RemoveFromQueue(place);
+  } else if (verb == "chart" && argc == 3 && std::strcmp(argv[2], "clear") == 0) {
+    s.ClearChart();
+  } else if (verb == "chart" && argc <= 3) {
+    s.Chart(argc == 3 ? argv[2] : "");
   } else if (verb == "find" && !rest.empty()) {
     s.LocalFind(rest);
   } else if (verb == "search" && !rest.empty()) {
@@ -147,7 +151,7 @@ extern "C" int weechat_plugin_init(struct t_weechat_plugin* plugin, int, char**)
   g_hooks = {
       weechat_hook_command(
           "quorbel", "serve your music list in IRC channels",
-          "generate || count || stop || status || queue [remove <n>|clear] || find <pattern> || search <name> "
+          "generate || count || stop || status || queue [remove <n>|clear] || chart [<#channel>|clear] || find <pattern> || search <name> "
           "|| info <file>",
           "generate: make the list anew (in the background; progress in the quorbel buffer's title)\n"
           "   count: count the files the list would hold\n"
@@ -155,6 +159,8 @@ extern "C" int weechat_plugin_init(struct t_weechat_plugin* plugin, int, char**)
           "  status: the library, the run, the list and the sends\n"
           "   queue: the sends going on and waiting (users take turns); remove <n> takes the\n"
           "          request at place n out, clear all waiting ones\n"
+          "   chart: the download chart made anew, posted to the channel or shown here; clear\n"
+          "          empties the download counts (ZOQHitData.hdt in the list folder)\n"
           "    find: what @find <pattern> answers (wildcard *)\n"
           "  search: the path of a file of the list, by its exact name\n"
           "    info: the MPEG data of one file\n\n"
@@ -163,7 +169,7 @@ extern "C" int weechat_plugin_init(struct t_weechat_plugin* plugin, int, char**)
           "Channel users type @find <pattern>, !<your nick> <file name> (or paste a list line) "
           "and @<your nick> for the list; @<your nick>-que tells them their places, "
           "@<your nick>-remove takes their waiting requests out.",
-          "generate|count|stop|status|find|search|info || queue remove|clear", &OnCommand, nullptr, nullptr),
+          "generate|count|stop|status|find|search|info || queue remove|clear || chart clear", &OnCommand, nullptr, nullptr),
       weechat_hook_signal("*,irc_in2_privmsg", &OnPrivmsg, nullptr, nullptr),
       weechat_hook_signal("*,irc_in2_part", &OnServerSignal<&Part>, nullptr, nullptr),
       weechat_hook_signal("*,irc_in2_quit", &OnServerSignal<&Quit>, nullptr, nullptr),

@@ -19,6 +19,7 @@ struct Send {
   std::string path;  // the file on disk
   int failures = 0;  // sends of it that failed
   std::string sent_to = {};  // the nick the running send was offered to
+  bool counted = true;       // a file of the list, counted in the chart when done
 };
 
 struct Limits {

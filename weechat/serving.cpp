@@ -12,6 +12,7 @@
 
 #include "config_sections.h"
 #include "find_answer.h"
+#include "hit_data.h"
 #include "ini_file.h"
 #include "list_files.h"
 #include "options.h"
@@ -300,6 +301,85 @@ void Server::LocalInfo(const std::string& file) {
   });
 }
 
+// The count is kept in the list folder; the library thread writes it, so
+// that a slow disk never holds WeeChat up and writes never overlap.
+void Server::CountHit(const std::string& path) {
+  const std::string folder = CurrentSetup().directory;
+  if (folder.empty()) return;
+  const std::string name = path.substr(path.find_last_of('/') + 1);
+  library_.Post([this, folder, name](host::Library&) -> LibraryThread::Then {
+    const std::string file = folder + "/" + quorbel::names::kHitDataFile;
+    const std::string problem =
+        ReplaceFile(folder, quorbel::names::kHitDataFile, AddHit(ReadBytes(file), name));
+    return [this, problem] {
+      if (!problem.empty()) Print("the download count is not kept: " + problem);
+    };
+  });
+}
+
+void Server::ClearChart() {
+  const std::string folder = CurrentSetup().directory;
+  if (folder.empty()) return Print("set quorbel.serve.directory first");
+  library_.Post([this, folder](host::Library&) -> LibraryThread::Then {
+    const std::string problem = ReplaceFile(folder, quorbel::names::kHitDataFile, "");
+    return [this, problem] { Print(problem.empty() ? "the download counts are cleared" : problem); };
+  });
+}
+
+void Server::Chart(const std::string& channel) {
+  std::string server, target;
+  if (!channel.empty()) {
+    if (PlainText(channel) != channel || channel.find(' ') != std::string::npos) {
+      return Print("no such channel");
+    }
+    const size_t dot = channel.find('.');
+    if (dot != std::string::npos && dot + 1 < channel.size() && channel[dot + 1] == '#') {
+      server = channel.substr(0, dot);
+      target = channel.substr(dot + 1);
+    } else {
+      std::stringstream list(String(options().channels));
+      for (std::string item; std::getline(list, item, ',');) {
+        const size_t at = item.find('.');
+        if (at != std::string::npos && SameNick(item.substr(at + 1), channel)) {
+          server = item.substr(0, at);
+          target = channel;
+          break;
+        }
+      }
+      if (server.empty()) return Print(channel + " is not a served channel (or give server.#channel)");
+    }
+  }
+  if (load_failed_) return Print("the library is not loaded");
+  const std::string folder = CurrentSetup().directory;
+  library_.Post([this, folder, server, target](host::Library& library) -> LibraryThread::Then {
+    const host::Reply reply = library.Call("ZOQ_StartUpdateChart");
+    std::vector<std::string> lines;
+    if (reply.Ok()) {
+      std::stringstream chart(ReadBytes(folder + "/" + quorbel::names::kChartFile));
+      for (std::string line; std::getline(chart, line);) {
+        line = host::ToUtf8(ChartLineText(line));
+        if (!line.empty()) lines.push_back(line);
+      }
+    }
+    return [this, reply, lines, server, target] {
+      if (!reply.Ok()) return Print("no chart: " + reply.data);
+      if (lines.empty()) return Print("the chart is empty");
+      if (target.empty()) {
+        // Printed as they would show in the channel, colours and all.
+        for (const std::string& line : lines) {
+          weechat_printf(ServeBuffer(), "%s", line.c_str());
+        }
+        return;
+      }
+      t_gui_buffer* buffer = weechat_buffer_search("irc", ("server." + server).c_str());
+      if (buffer == nullptr) return Print("not connected to " + server);
+      for (const std::string& line : lines) {
+        weechat_command(buffer, ("/msg " + target + " " + line).c_str());
+      }
+    };
+  });
+}
+
 // --- the channels --------------------------------------------------------------
 
 bool Server::Served(const std::string& server, const std::string& channel) const {
@@ -438,7 +518,7 @@ void Server::Request(const Asker& asker, const std::string& name) {
         indexed ? Servable(*indexed, DriveFolders(setup)) : std::nullopt;
     return [this, asker, name, path] {
       if (!path) return Notice(asker.server, asker.nick, name + " is not in my list");
-      Enqueue(asker, name, *path);
+      Enqueue(asker, name, *path, true);
     };
   });
 }
@@ -451,13 +531,16 @@ void Server::SendList(const Asker& asker) {
   char resolved[PATH_MAX];
   if (realpath(list.c_str(), resolved) == nullptr) return;
   const std::string name = list.substr(list.find_last_of('/') + 1);
-  Enqueue(asker, name, resolved);
+  Enqueue(asker, name, resolved, false);
 }
 
-void Server::Enqueue(const Asker& asker, const std::string& name, const std::string& path) {
+void Server::Enqueue(const Asker& asker, const std::string& name, const std::string& path,
+                     bool counted) {
   size_t place = 0;
   const Limits limits = CurrentLimits();
-  switch (queue_.Add(Send{asker.server, asker.nick, name, path}, limits, &place)) {
+  Send send{asker.server, asker.nick, name, path};
+  send.counted = counted;
+  switch (queue_.Add(send, limits, &place)) {
     case SendQueue::Outcome::kAlreadyAsked:
       return Notice(asker.server, asker.nick, name + " is queued for you already");
     case SendQueue::Outcome::kUserFull:
@@ -498,6 +581,7 @@ void Server::OnSendEnded(const std::string& server, const std::string& nick,
     case SendQueue::Ended::kNotRunning:
       return;
     case SendQueue::Ended::kDone:
+      if (send.counted) CountHit(send.path);
       break;
     case SendQueue::Ended::kRetried:
       Print("the send of " + path + " to " + nick + " ended: " + status + "; it is tried once more");

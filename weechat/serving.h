@@ -31,6 +31,10 @@ class Server {
   void LocalFind(const std::string& pattern);
   void LocalSearch(const std::string& name);
   void LocalInfo(const std::string& file);
+  // The download chart made anew and posted to `channel` ("#channel" of a
+  // served one, or "server.#channel"), or printed here when it is "".
+  void Chart(const std::string& channel);
+  void ClearChart();
 
   // A PRIVMSG that arrived from `server`, as WeeChat hands it over.
   void OnMessage(const std::string& server, const std::string& raw);
@@ -64,7 +68,9 @@ class Server {
   void Find(const Asker& asker, const std::string& pattern);
   void Request(const Asker& asker, const std::string& name);
   void SendList(const Asker& asker);
-  void Enqueue(const Asker& asker, const std::string& name, const std::string& path);
+  void Enqueue(const Asker& asker, const std::string& name, const std::string& path,
+               bool counted);
+  void CountHit(const std::string& path);
   void StartSends();
   void Notice(const std::string& server, const std::string& nick, const std::string& text);
   void Print(const std::string& text);

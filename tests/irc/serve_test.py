@@ -604,6 +604,30 @@ def plugin_checks(setup, checks):
 
     checks.run("slots 1: three requests sent one after the other, queue place noticed", one_slot)
 
+    def chart():
+        # Every file sent in full so far counts one download; the list does not.
+        hits_path = os.path.join(setup.lists, "ZOQHitData.hdt")
+        want = {n.replace(" ", ":"): b"1" for n in ("Slow Train Home.mp3", "Night Train.mp3", "Open Road.mp3",
+                                                   "Rain On The Roof.mp3", "Red Sun Rising.mp3")}
+        def counted():
+            try:
+                with open(hits_path, "rb") as f:
+                    text = f.read()
+            except OSError:
+                return None
+            lines = text.split(b"\r\n")
+            got = {l.split(b" ")[0].decode(): l.split(b" ")[1] for l in lines if l}
+            return got if got == want and text.endswith(b"\r\n") else None
+        if not wait_until(counted, 5):
+            return f"{hits_path} does not count each sent file once: {open(hits_path, 'rb').read() if os.path.exists(hits_path) else 'missing'}"
+        sizes = setup.log_sizes()
+        setup.weechat_command("/quorbel chart")
+        if not wait_until(lambda: "Red Sun Rising.mp3" in setup.log_text_since(sizes), 5):
+            return f"/quorbel chart showed no chart line within 5 s: {setup.log_text_since(sizes)!r}"
+        return None
+
+    checks.run("ZOQHitData.hdt counts each file sent in full, /quorbel chart shows them", chart)
+
     hostile = [
         ("../../etc/passwd", "a path up and out"),
         ("/etc/passwd", "an absolute path"),
