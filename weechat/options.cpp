@@ -57,6 +57,15 @@ bool CreateOptions(void (*changed)()) {
                            0, 8760, "0");
   o.find_interval = Add(s, "find_interval", "integer",
                         "seconds a user waits between two answered @find requests", 0, 3600, "5");
+  o.requests_per_minute = Add(s, "requests_per_minute", "integer",
+                              "file, list and queue requests a user may make in a minute", 1,
+                              1000, "10");
+  o.ignore_minutes = Add(s, "ignore_minutes", "integer",
+                         "minutes a user who goes beyond find_interval or requests_per_minute is "
+                         "ignored", 1, 1440, "5");
+  o.ignore = Add(s, "ignore", "string",
+                 "users never answered: comma-separated masks nick!user@host, * for any text", 0,
+                 0, "");
   o.library = Add(s, "library", "string",
                   "libquorbel.so to load (empty: beside the plug-in, then the installed one)", 0, 0,
                   "");
@@ -83,6 +92,11 @@ bool Boolean(t_config_option* option) { return weechat_config_boolean(option) !=
 Limits CurrentLimits() {
   return Limits{size_t(Integer(g_options.slots)), size_t(Integer(g_options.queue_per_user)),
                 size_t(Integer(g_options.queue_size))};
+}
+
+FloodRules CurrentFloodRules() {
+  return FloodRules{Integer(g_options.find_interval), size_t(Integer(g_options.requests_per_minute)),
+                    60LL * Integer(g_options.ignore_minutes)};
 }
 
 }  // namespace serve

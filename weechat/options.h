@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "flood.h"
 #include "send_queue.h"
 
 struct t_config_file;
@@ -21,6 +22,9 @@ struct Options {
   t_config_option* compress = nullptr;       // ZIP the list after a run
   t_config_option* regenerate_hours = nullptr;  // a new list every N hours (0: never)
   t_config_option* find_interval = nullptr;  // seconds between a user's answered finds
+  t_config_option* requests_per_minute = nullptr;  // other requests of a user a minute
+  t_config_option* ignore_minutes = nullptr; // how long one who floods is ignored
+  t_config_option* ignore = nullptr;         // masks nick!user@host never answered
   t_config_option* library = nullptr;        // libquorbel.so, when not the usual places
 };
 
@@ -35,5 +39,6 @@ std::string String(t_config_option* option);
 int Integer(t_config_option* option);
 bool Boolean(t_config_option* option);
 Limits CurrentLimits();
+FloodRules CurrentFloodRules();
 
 }  // namespace serve

@@ -406,7 +406,8 @@ Server::Parsed Server::Parse(const std::string& server, const std::string& raw) 
     const char* value = static_cast<const char*>(weechat_hashtable_get(parsed, key));
     return std::string(value != nullptr ? value : "");
   };
-  out = Parsed{field("nick"), field("channel"), field("text")};
+  out = Parsed{field("nick"), field("channel"), field("text"), field("host")};
+  if (out.host.find('!') == std::string::npos) out.host = out.nick + "!" + out.host;
   weechat_hashtable_free(parsed);
   if (!IsNick(out.nick)) out.nick.clear();
   return out;
@@ -422,8 +423,23 @@ void Server::OnMessage(const std::string& server, const std::string& raw) {
   const std::string& nick = message.nick;
   const char* own = weechat_info_get("irc_nick", server.c_str());
   if (nick.empty() || own == nullptr || !Served(server, message.channel)) return;
+  if (AnyMaskMatches(String(options().ignore), message.host)) return;
   const Asker asker{server, nick, own};
   const Asked read = ReadRequest(message.text, own);
+  if (std::holds_alternative<std::monostate>(read)) return;
+  // Every line answered counts against its user's limits, refusals too:
+  // no user can make this server send more than the limits allow.
+  const std::string key = server + " " + NickKey(nick);
+  const FloodRules rules = CurrentFloodRules();
+  const FloodGuard::Verdict verdict = std::holds_alternative<FindRequest>(read)
+                                          ? flood_.Find(key, Now(), rules)
+                                          : flood_.Request(key, Now(), rules);
+  if (verdict == FloodGuard::Verdict::kIgnored) return;
+  if (verdict == FloodGuard::Verdict::kIgnoreStarts) {
+    return Notice(server, nick, "too many requests: you are ignored for " +
+                                    std::to_string(Integer(options().ignore_minutes)) +
+                                    " minutes");
+  }
   if (std::holds_alternative<QueueAsk>(read)) return TellPlaces(asker);
   if (std::holds_alternative<RemoveAsk>(read)) {
     const size_t count = queue_.RemoveUser(server, nick);
@@ -485,12 +501,14 @@ void Server::OnNickChange(const std::string& server, const std::string& raw) {
   queue_.RenameUser(server, message.nick, to, CurrentLimits());
 }
 
-// At most one answered find per user in find_interval seconds; nothing is
-// sent when nothing matches.
+// The flood rules have let it through; nothing is sent when nothing
+// matches.
 void Server::Find(const Asker& asker, const std::string& pattern) {
-  long long& last = last_find_[asker.server + " " + NickKey(asker.nick)];
-  if (Now() - last < Integer(options().find_interval)) return;
-  last = Now();
+  if (FindTooShort(pattern)) {
+    return Notice(asker.server, asker.nick,
+                  "a search needs at least " + std::to_string(kShortestFind) +
+                      " characters other than *");
+  }
   const std::string list = list_path_;
   library_.Post([this, asker, pattern, list](host::Library& library) -> LibraryThread::Then {
     const host::Reply reply = library.Call("ZOQ_At_Find", pattern);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "flood.h"
 #include "library_thread.h"
 #include "send_queue.h"
 
@@ -58,6 +59,7 @@ class Server {
   };
   struct Parsed {
     std::string nick, channel, text;  // nick empty when it is not one
+    std::string host;                 // nick!user@host
   };
   static Parsed Parse(const std::string& server, const std::string& raw);
   static bool IsNick(const std::string& nick);
@@ -80,7 +82,7 @@ class Server {
   bool load_failed_ = false;  // it could not be
   std::string list_path_;  // the newest list, as the library answers from it
   SendQueue queue_;
-  std::map<std::string, long long> last_find_;  // server and nick -> time answered
+  FloodGuard flood_;  // by server and nick
   long long last_run_;  // time of the last list made here, or of loading
   bool generating_ = false;
 };

@@ -652,6 +652,31 @@ def plugin_checks(setup, checks):
     for name, what in hostile:
         checks.run(f"!NICK {what}: refused with a notice, no DCC offer", lambda name=name: refused(name))
 
+    def flood():
+        # A find too short, then one too soon: one notice each, then silence.
+        dave = Client(setup.net, "dave")
+        users.append(dave)
+        for line in ("@find *a*b*", "@find train", "@find train", f"!{NICK} Open Road.mp3"):
+            dave.say(line)
+        got = dave.quiet_notices(first=3)
+        if len(got) != 2 or "at least 3" not in got[0] or "ignored" not in got[1]:
+            return f"wanted a notice for the short find and one saying dave is ignored, got {got}"
+        return "dave was offered a file while ignored" if dave.offers else None
+
+    checks.run("a short find, then a find too soon: one notice each, then nothing answered", flood)
+
+    def ignore_mask():
+        eve = Client(setup.net, "eve")
+        users.append(eve)
+        setup.weechat_command("/set quorbel.serve.ignore foo!*@*,EVE!*@*")
+        time.sleep(0.5)
+        eve.say("@find train")
+        eve.say(f"!{NICK} Open Road.mp3")
+        got = eve.quiet_notices(first=3)
+        return f"an ignored mask was answered: {got} {[o.name for o in eve.offers]}" if got or eve.offers else None
+
+    checks.run("quorbel.serve.ignore: a user matching a mask gets no answer", ignore_mask)
+
     def only_listed():
         time.sleep(1)  # any late offer
         allowed = set(SONGS) | set(os.listdir(setup.lists))
