@@ -63,6 +63,8 @@ int OnCommand(const void*, void*, t_gui_buffer*, int argc, char** argv, char** a
     s.Stop();
   } else if (verb == "status") {
     s.PrintStatus();
+  } else if (verb == "stats" && argc == 2) {
+    s.PrintStats();
   } else if (verb == "queue" && argc == 2) {
     s.PrintQueue();
   } else if (verb == "queue" && argc == 3 && std::strcmp(argv[2], "clear") == 0) {
@@ -122,8 +124,11 @@ int OnXferEnded(const void*, void*, const char*, const char*, void* data) {
   };
   if (text("type_string") == "file_send") {
     // "filename" is the name offered; the path sent is the local one.
+    // xfer gives the size as a decimal string and the times in seconds.
     g_server->OnSendEnded(text("plugin_id"), text("remote_nick"), text("local_filename"),
-                          text("status_string"));
+                          text("status_string"), std::strtoull(text("size").c_str(), nullptr, 10),
+                          static_cast<long long>(weechat_infolist_time(infolist, "start_transfer")),
+                          static_cast<long long>(weechat_infolist_time(infolist, "last_activity")));
   }
   return WEECHAT_RC_OK;
 }
@@ -151,12 +156,13 @@ extern "C" int weechat_plugin_init(struct t_weechat_plugin* plugin, int, char**)
   g_hooks = {
       weechat_hook_command(
           "quorbel", "serve your music list in IRC channels",
-          "generate || count || stop || status || queue [remove <n>|clear] || chart [<#channel>|clear] || find <pattern> || search <name> "
+          "generate || count || stop || status || stats || queue [remove <n>|clear] || chart [<#channel>|clear] || find <pattern> || search <name> "
           "|| info <file>",
           "generate: make the list anew (in the background; progress in the quorbel buffer's title)\n"
           "   count: count the files the list would hold\n"
           "    stop: stop a running generate or count\n"
           "  status: the library, the run, the list and the sends\n"
+          "   stats: sends done and failed, bytes sent and the best rate since loading\n"
           "   queue: the sends going on and waiting (users take turns); remove <n> takes the\n"
           "          request at place n out, clear all waiting ones\n"
           "   chart: the download chart made anew, posted to the channel or shown here; clear\n"
@@ -169,7 +175,7 @@ extern "C" int weechat_plugin_init(struct t_weechat_plugin* plugin, int, char**)
           "Channel users type @find <pattern>, !<your nick> <file name> (or paste a list line) "
           "and @<your nick> for the list; @<your nick>-que tells them their places, "
           "@<your nick>-remove takes their waiting requests out.",
-          "generate|count|stop|status|find|search|info || queue remove|clear || chart clear", &OnCommand, nullptr, nullptr),
+          "generate|count|stop|status|stats|find|search|info || queue remove|clear || chart clear", &OnCommand, nullptr, nullptr),
       weechat_hook_signal("*,irc_in2_privmsg", &OnPrivmsg, nullptr, nullptr),
       weechat_hook_signal("*,irc_in2_part", &OnServerSignal<&Part>, nullptr, nullptr),
       weechat_hook_signal("*,irc_in2_quit", &OnServerSignal<&Quit>, nullptr, nullptr),

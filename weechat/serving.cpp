@@ -593,9 +593,14 @@ void Server::StartSends() {
 }
 
 void Server::OnSendEnded(const std::string& server, const std::string& nick,
-                         const std::string& path, const std::string& status) {
+                         const std::string& path, const std::string& status, uint64_t size,
+                         long long start, long long end) {
   Send send;
-  switch (queue_.Finished(server, nick, path, status == "done", CurrentLimits(), &send)) {
+  const SendQueue::Ended ended =
+      queue_.Finished(server, nick, path, status == "done", CurrentLimits(), &send);
+  if (ended == SendQueue::Ended::kNotRunning) return;  // not one of ours
+  stats_.Ended(status == "done", size, start, end);
+  switch (ended) {
     case SendQueue::Ended::kNotRunning:
       return;
     case SendQueue::Ended::kDone:

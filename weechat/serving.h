@@ -11,6 +11,7 @@
 #include "flood.h"
 #include "library_thread.h"
 #include "send_queue.h"
+#include "send_stats.h"
 
 struct t_gui_buffer;
 
@@ -27,6 +28,7 @@ class Server {
   void Stop();
   void PrintStatus();
   void PrintQueue();
+  void PrintStats() { Print(stats_.Text()); }
   void RemoveFromQueue(size_t place);
   void ClearQueue();
   void LocalFind(const std::string& pattern);
@@ -44,9 +46,10 @@ class Server {
   void OnLeave(const std::string& server, const std::string& raw, bool quit);
   // A NICK: the user's requests follow the new nick.
   void OnNickChange(const std::string& server, const std::string& raw);
-  // A DCC send ended (done or failed).
+  // A DCC send ended (done or failed): `size` bytes, its first and last
+  // byte at `start` and `end` (0 when unknown).
   void OnSendEnded(const std::string& server, const std::string& nick, const std::string& path,
-                   const std::string& status);
+                   const std::string& status, uint64_t size, long long start, long long end);
   // Once a second: the progress shown, the list made anew when it is time.
   void OnTick();
 
@@ -82,6 +85,7 @@ class Server {
   bool load_failed_ = false;  // it could not be
   std::string list_path_;  // the newest list, as the library answers from it
   SendQueue queue_;
+  SendStats stats_;
   FloodGuard flood_;  // by server and nick
   long long last_run_;  // time of the last list made here, or of loading
   bool generating_ = false;

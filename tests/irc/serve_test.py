@@ -628,6 +628,18 @@ def plugin_checks(setup, checks):
 
     checks.run("ZOQHitData.hdt counts each file sent in full, /quorbel chart shows them", chart)
 
+    def stats():
+        # Five files and the list were sent in full so far, none failed.
+        sizes = setup.log_sizes()
+        setup.weechat_command("/quorbel stats")
+        pattern = re.compile(r"(\d+) sends done, 0 failed, [\d.]+ [KMGT]?B sent, best [\d.]+ [KMGT]?B/s")
+        found = wait_until(lambda: pattern.search(setup.log_text_since(sizes)), 5)
+        if not found:
+            return f"/quorbel stats: {setup.log_text_since(sizes)!r}"
+        return None if found.group(1) == "6" else f"wanted 6 sends done: {found.group(0)}"
+
+    checks.run("/quorbel stats: the sends done, none failed, bytes and the best rate", stats)
+
     hostile = [
         ("../../etc/passwd", "a path up and out"),
         ("/etc/passwd", "an absolute path"),
