@@ -10,66 +10,67 @@ namespace {
 
 constexpr int kTries = 2;  // a failed send is tried once more
 
+bool SameUser(const Send& send, const std::string& server, const std::string& nick) {
+  return send.server == server && SameNick(send.nick, nick);
+}
+
 bool SameSend(const Send& a, const Send& b) {
-  return a.server == b.server && SameNick(a.nick, b.nick) && a.path == b.path;
+  return SameUser(a, b.server, b.nick) && a.path == b.path;
 }
 
 }  // namespace
 
-SendQueue::User* SendQueue::Find(const std::string& server, const std::string& nick) {
-  const std::string key = NickKey(nick);
-  for (User& user : turns_) {
-    if (user.server == server && user.key == key) return &user;
-  }
-  return nullptr;
+std::string SendQueue::Key(const std::string& server, const std::string& nick) {
+  return server + " " + NickKey(nick);
 }
 
-const SendQueue::User* SendQueue::Find(const std::string& server, const std::string& nick) const {
-  return const_cast<SendQueue*>(this)->Find(server, nick);
+size_t SendQueue::WaitingOf(const std::string& server, const std::string& nick) const {
+  return size_t(std::count_if(waiting_.begin(), waiting_.end(),
+                              [&](const Send& held) { return SameUser(held, server, nick); }));
 }
 
-void SendQueue::DropEmpty() {
-  turns_.erase(std::remove_if(turns_.begin(), turns_.end(),
-                              [](const User& user) { return user.sends.empty(); }),
-               turns_.end());
-}
-
-size_t SendQueue::waiting_count() const {
-  size_t count = 0;
-  for (const User& user : turns_) count += user.sends.size();
-  return count;
+// A new request's round: the round now being sent, or the one after the
+// user's latest request, whichever is later.
+void SendQueue::Queue(Send send) {
+  const std::string key = Key(send.server, send.nick);
+  auto last = last_round_.find(key);
+  send.round = last == last_round_.end() ? round_ : std::max(round_, last->second + 1);
+  send.asked_at = ++asked_;
+  last_round_[key] = send.round;
+  waiting_.push_back(std::move(send));
 }
 
 SendQueue::Outcome SendQueue::Add(const Send& send, const Limits& limits, size_t* place) {
   auto same = [&](const Send& held) { return SameSend(held, send); };
-  User* user = Find(send.server, send.nick);
-  if ((user != nullptr && std::any_of(user->sends.begin(), user->sends.end(), same)) ||
+  if (std::any_of(waiting_.begin(), waiting_.end(), same) ||
       std::any_of(running_.begin(), running_.end(), same)) {
     return Outcome::kAlreadyAsked;
   }
-  if (user != nullptr && user->sends.size() >= limits.queue_per_user) return Outcome::kUserFull;
-  if (waiting_count() >= limits.queue_size) return Outcome::kQueueFull;
-  if (user == nullptr) {
-    turns_.push_back(User{send.server, NickKey(send.nick), {}});
-    user = &turns_.back();
-  }
-  user->sends.push_back(send);
-  user->sends.back().failures = 0;
+  if (WaitingOf(send.server, send.nick) >= limits.queue_per_user) return Outcome::kUserFull;
+  if (waiting_.size() >= limits.queue_size) return Outcome::kQueueFull;
+  Send added = send;
+  added.failures = 0;
+  Queue(std::move(added));
   if (place != nullptr) *place = PlacesOf(send.server, send.nick).back();
   return Outcome::kQueued;
 }
 
 std::vector<Send> SendQueue::Start(const Limits& limits) {
   std::vector<Send> started;
-  while (!turns_.empty() && running_.size() < limits.slots) {
-    User user = std::move(turns_.front());
-    turns_.pop_front();
-    Send send = std::move(user.sends.front());
-    user.sends.pop_front();
+  while (!waiting_.empty() && running_.size() < limits.slots) {
+    auto next = std::min_element(waiting_.begin(), waiting_.end(), [](const Send& a, const Send& b) {
+      return a.round != b.round ? a.round < b.round : a.asked_at < b.asked_at;
+    });
+    Send send = std::move(*next);
+    waiting_.erase(next);
+    round_ = std::max(round_, send.round);
     send.sent_to = send.nick;
     running_.push_back(send);
-    started.push_back(send);
-    if (!user.sends.empty()) turns_.push_back(std::move(user));
+    started.push_back(std::move(send));
+  }
+  // Users whose latest round has passed start afresh in the round now sent.
+  for (auto it = last_round_.begin(); it != last_round_.end();) {
+    it = it->second < round_ ? last_round_.erase(it) : std::next(it);
   }
   return started;
 }
@@ -87,88 +88,83 @@ SendQueue::Ended SendQueue::Finished(const std::string& server, const std::strin
   running_.erase(it);
   if (send != nullptr) *send = ended;
   if (done) return Ended::kDone;
-  if (++ended.failures >= kTries || waiting_count() >= limits.queue_size) return Ended::kDropped;
-  User* user = Find(ended.server, ended.nick);
-  if (user != nullptr && user->sends.size() >= limits.queue_per_user) return Ended::kDropped;
-  if (user == nullptr) {
-    turns_.push_back(User{ended.server, NickKey(ended.nick), {}});
-    user = &turns_.back();
+  if (++ended.failures >= kTries || waiting_.size() >= limits.queue_size ||
+      WaitingOf(ended.server, ended.nick) >= limits.queue_per_user) {
+    return Ended::kDropped;
   }
+  // Back in its round, before the user's later requests, after those
+  // asked meanwhile in that round.
   ended.sent_to.clear();
-  user->sends.push_front(std::move(ended));
+  ended.asked_at = ++asked_;
+  waiting_.push_back(std::move(ended));
   return Ended::kRetried;
 }
 
 std::vector<Send> SendQueue::Waiting() const {
-  std::vector<Send> order;
-  for (size_t round = 0;; ++round) {
-    bool any = false;
-    for (const User& user : turns_) {
-      if (round < user.sends.size()) {
-        order.push_back(user.sends[round]);
-        any = true;
-      }
-    }
-    if (!any) return order;
-  }
+  std::vector<Send> order = waiting_;
+  std::sort(order.begin(), order.end(), [](const Send& a, const Send& b) {
+    return a.round != b.round ? a.round < b.round : a.asked_at < b.asked_at;
+  });
+  return order;
 }
 
 std::vector<size_t> SendQueue::PlacesOf(const std::string& server, const std::string& nick) const {
   std::vector<size_t> places;
   const std::vector<Send> order = Waiting();
   for (size_t i = 0; i < order.size(); ++i) {
-    if (order[i].server == server && SameNick(order[i].nick, nick)) places.push_back(i + 1);
+    if (SameUser(order[i], server, nick)) places.push_back(i + 1);
   }
   return places;
 }
 
 size_t SendQueue::RemoveUser(const std::string& server, const std::string& nick) {
-  User* user = Find(server, nick);
-  if (user == nullptr) return 0;
-  const size_t count = user->sends.size();
-  user->sends.clear();
-  DropEmpty();
-  return count;
+  const size_t before = waiting_.size();
+  waiting_.erase(std::remove_if(waiting_.begin(), waiting_.end(),
+                                [&](const Send& held) { return SameUser(held, server, nick); }),
+                 waiting_.end());
+  return before - waiting_.size();
 }
 
 void SendQueue::RenameUser(const std::string& server, const std::string& from,
                            const std::string& to, const Limits& limits) {
   for (Send& send : running_) {
-    if (send.server == server && SameNick(send.nick, from)) send.nick = to;
+    if (SameUser(send, server, from)) send.nick = to;
   }
-  User* old = Find(server, from);
-  if (old == nullptr || SameNick(from, to)) {
-    if (old != nullptr) {
-      for (Send& send : old->sends) send.nick = to;
+  if (auto last = last_round_.find(Key(server, from)); last != last_round_.end()) {
+    const long long round = last->second;
+    last_round_.erase(last);
+    long long& now = last_round_[Key(server, to)];
+    now = std::max(now, round);
+  }
+  // Merged into the requests the new nick has already, within its limit.
+  size_t kept = SameNick(from, to) ? 0 : WaitingOf(server, to);
+  for (auto it = waiting_.begin(); it != waiting_.end();) {
+    if (!SameUser(*it, server, from)) {
+      ++it;
+      continue;
     }
-    return;
+    const std::string path = it->path;
+    const bool repeat = !SameNick(from, to) && std::any_of(waiting_.begin(), waiting_.end(),
+                                                           [&](const Send& held) {
+                                                             return SameUser(held, server, to) &&
+                                                                    held.path == path;
+                                                           });
+    if (repeat || kept >= limits.queue_per_user) {
+      it = waiting_.erase(it);
+    } else {
+      it->nick = to;
+      ++kept;
+      ++it;
+    }
   }
-  std::deque<Send> moved = std::move(old->sends);
-  old->sends.clear();
-  User* now = Find(server, to);
-  if (now == nullptr) {
-    // The user keeps their turn under the new nick.
-    old->key = NickKey(to);
-    now = old;
-  }
-  for (Send& send : moved) {
-    send.nick = to;
-    const bool repeat = std::any_of(now->sends.begin(), now->sends.end(),
-                                    [&](const Send& held) { return held.path == send.path; });
-    if (!repeat && now->sends.size() < limits.queue_per_user) now->sends.push_back(send);
-  }
-  DropEmpty();
 }
 
 bool SendQueue::RemoveAt(size_t place) {
   const std::vector<Send> order = Waiting();
   if (place == 0 || place > order.size()) return false;
   const Send& gone = order[place - 1];
-  User* user = Find(gone.server, gone.nick);
-  auto it = std::find_if(user->sends.begin(), user->sends.end(),
-                         [&](const Send& held) { return held.path == gone.path; });
-  user->sends.erase(it);
-  DropEmpty();
+  waiting_.erase(std::find_if(waiting_.begin(), waiting_.end(),
+                              [&](const Send& held) { return held.asked_at == gone.asked_at; }));
   return true;
 }
 

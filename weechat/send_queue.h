@@ -1,12 +1,13 @@
 // The sends a server owes: at most `slots` at once, each user with a limit
-// of waiting requests and the queue with a limit in all. Users take turns:
-// the next send is the first waiting request of the user whose turn it is,
-// and a user whose send starts goes to the back of the turns, so one user's
-// many requests cannot hold back everyone else's.
+// of waiting requests and the queue with a limit in all. Users take turns,
+// so that one user's many requests cannot hold back everyone else's: each
+// request is in a round, the user's first one in the round now being sent
+// and each further one in the round after their one before; rounds go in
+// order, and within a round requests go in the order they were made.
 #pragma once
 
 #include <cstddef>
-#include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct Send {
   std::string name;  // as the list shows it
   std::string path;  // the file on disk
   int failures = 0;  // sends of it that failed
+  long long round = 0;     // set by the queue
+  long long asked_at = 0;  // set by the queue: its place in the order asked
   std::string sent_to = {};  // the nick the running send was offered to
   bool counted = true;       // a file of the list, counted in the chart when done
 };
@@ -56,22 +59,23 @@ class SendQueue {
                   const Limits& limits);
   // Takes out the waiting send at `place` (from 1); false when there is none.
   bool RemoveAt(size_t place);
-  void ClearWaiting() { turns_.clear(); }
+  void ClearWaiting() { waiting_.clear(); }
 
-  size_t waiting_count() const;
+  size_t waiting_count() const { return waiting_.size(); }
   const std::vector<Send>& running() const { return running_; }
 
  private:
-  struct User {
-    std::string server, key;  // key: the nick as NickKey gives it
-    std::deque<Send> sends;
-  };
-  User* Find(const std::string& server, const std::string& nick);
-  const User* Find(const std::string& server, const std::string& nick) const;
-  void DropEmpty();
+  static std::string Key(const std::string& server, const std::string& nick);
+  size_t WaitingOf(const std::string& server, const std::string& nick) const;
+  void Queue(Send send);
 
-  std::deque<User> turns_;  // the users with waiting sends, whose turn first
+  std::vector<Send> waiting_;  // in the order asked
   std::vector<Send> running_;
+  // The round of each user's latest request; forgotten once the round now
+  // being sent has passed it.
+  std::map<std::string, long long> last_round_;
+  long long round_ = 0;  // the round now being sent
+  long long asked_ = 0;  // requests made so far
 };
 
 }  // namespace serve

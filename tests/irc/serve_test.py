@@ -640,6 +640,44 @@ def plugin_checks(setup, checks):
 
     checks.run("/quorbel stats: the sends done, none failed, bytes and the best rate", stats)
 
+    def fair_order():
+        # slots 1: frank's first is sent at once; grace, asking after frank's
+        # other two, is sent second; -que tells places, -remove empties them.
+        frank, grace = Client(setup.net, "frank"), Client(setup.net, "grace")
+        users.extend([frank, grace])
+        franks = ["Open Road.mp3", "Rain On The Roof.mp3", "Red Sun Rising.mp3"]
+        for name in franks:
+            frank.say(f"!{NICK} {name}")
+        time.sleep(0.5)
+        grace.say(f"!{NICK} Night Train.mp3")
+        time.sleep(0.3)
+
+        def told(client, line):
+            client.say(f"@{NICK}-{line[0]}")
+            return wait_until(lambda: line[1] in client.texts(), 5)
+
+        if not told(grace, ("que", "your places in my queue: 1 (of 3)")):
+            return f"grace's -que: {grace.texts()}"
+        if not told(frank, ("que", "your places in my queue: 2 3 (of 3)")):
+            return f"frank's -que: {frank.texts()}"
+        problem = fetch_and_compare(frank, 0, franks[0], song_path(setup, franks[0]))[0]
+        if problem:
+            return f"frank's first: {problem}"
+        offer = grace.next_offer(0)
+        if not offer or offer.name != "Night Train.mp3" or len(frank.offers) != 1:
+            return f"grace's file was not sent second: grace {grace.offers}, frank {[o.name for o in frank.offers]}"
+        if not told(frank, ("remove", "2 waiting requests taken out")):
+            return f"frank's -remove: {frank.texts()}"
+        data, _ = receive(offer)
+        problem = same_file(data, song_path(setup, "Night Train.mp3"))
+        if problem:
+            return problem
+        if not told(frank, ("que", "you have no requests waiting")):
+            return f"frank's -que after -remove: {frank.texts()}"
+        return f"frank was offered a removed request: {frank.offers[1].name}" if len(frank.offers) > 1 else None
+
+    checks.run("slots 1: a second user is sent second, not after a first user's three; -que, -remove", fair_order)
+
     hostile = [
         ("../../etc/passwd", "a path up and out"),
         ("/etc/passwd", "an absolute path"),

@@ -51,11 +51,25 @@ TEST(SendQueueTest, UsersTakeTurns) {
     const std::vector<Send> started = queue.Start(limits);
     ASSERT_EQ(started.size(), 1u);
     sent += Order(started) + " ";
-    // A user asking again waits for the next turn, not behind everyone.
+    // A user's first request goes before others' later ones.
     if (started[0].name == "c1") queue.Add(Ask("dan", "d1"), limits, nullptr);
     queue.Finished("net", started[0].nick, started[0].path, true, limits);
   }
-  EXPECT_EQ(sent, "ann:a1 bea:b1 cid:c1 ann:a2 bea:b2 dan:d1 ann:a3 ");
+  EXPECT_EQ(sent, "ann:a1 bea:b1 cid:c1 dan:d1 ann:a2 bea:b2 ann:a3 ");
+}
+
+TEST(SendQueueTest, ASendGoingOnCountsAsTheUsersFirstRound) {
+  SendQueue queue;
+  const Limits limits{1, 5, 20};
+  queue.Add(Ask("ann", "a1"), limits, nullptr);
+  ASSERT_EQ(Order(queue.Start(limits)), "ann:a1");
+  for (const char* file : {"a2", "a3"}) queue.Add(Ask("ann", file), limits, nullptr);
+  size_t place = 0;
+  queue.Add(Ask("bea", "b1"), limits, &place);
+  EXPECT_EQ(place, 1u);
+  EXPECT_EQ(Order(queue.Waiting()), "bea:b1 ann:a2 ann:a3");
+  queue.Finished("net", "ann", "/music/a1", true, limits);
+  EXPECT_EQ(Order(queue.Start(limits)), "bea:b1");
 }
 
 TEST(SendQueueTest, RefusesRepeatsAndWhatGoesPastTheLimits) {
@@ -112,11 +126,11 @@ TEST(SendQueueTest, RemovingClearingAndNickChanges) {
   // xfer may still name the old nick when the running send ends.
   EXPECT_EQ(queue.Finished("net", "ann", "/music/a", true, limits), Ended::kDone);
   queue.RenameUser("net", "bea", "anna", limits);  // merged, within the user's limit
-  EXPECT_EQ(Order(queue.Waiting()), "anna:b anna:x");
+  EXPECT_EQ(Order(queue.Waiting()), "anna:x anna:b");  // each keeps its round
   EXPECT_FALSE(queue.RemoveAt(3));
   EXPECT_FALSE(queue.RemoveAt(0));
   EXPECT_TRUE(queue.RemoveAt(2));
-  EXPECT_EQ(Order(queue.Waiting()), "anna:b");
+  EXPECT_EQ(Order(queue.Waiting()), "anna:x");
   queue.Add(Ask("cid", "c"), limits, nullptr);
   EXPECT_EQ(queue.RemoveUser("net", "ANNA"), 1u);
   EXPECT_EQ(queue.RemoveUser("net", "anna"), 0u);
