@@ -678,6 +678,28 @@ def plugin_checks(setup, checks):
 
     checks.run("slots 1: a second user is sent second, not after a first user's three; -que, -remove", fair_order)
 
+    def nick_and_part():
+        # helen's first holds the one slot (never accepted); her second
+        # waits, follows her new nick, and goes when she leaves.
+        helen = Client(setup.net, "helen")
+        users.append(helen)
+        for name in ("Open Road.mp3", "Night Train.mp3"):
+            helen.say(f"!{NICK} {name}")
+        if not helen.next_offer(0):
+            return f"no offer to helen: {helen.texts()}"
+        helen.conn.nick("helen2")
+        time.sleep(0.5)
+        helen.say(f"@{NICK}-que")
+        if not wait_until(lambda: "your places in my queue: 1 (of 1)" in helen.texts(), 5):
+            return f"helen2's -que after the nick change: {helen.texts()}"
+        sizes = setup.log_sizes()
+        helen.conn.part(CHANNEL)
+        if not wait_until(lambda: "helen2 left: 1 waiting requests taken out" in setup.log_text_since(sizes), 5):
+            return f"helen2's request stayed after her part: {setup.log_text_since(sizes)!r}"
+        return None
+
+    checks.run("a nick change keeps a user's waiting requests, a part takes them out", nick_and_part)
+
     hostile = [
         ("../../etc/passwd", "a path up and out"),
         ("/etc/passwd", "an absolute path"),
