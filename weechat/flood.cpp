@@ -63,6 +63,21 @@ FloodGuard::Verdict FloodGuard::Request(const std::string& key, long long now,
   return Check(user, beyond, now, rules);
 }
 
+void FloodGuard::Rename(const std::string& from, const std::string& to) {
+  auto it = users_.find(from);
+  if (it == users_.end() || from == to) return;
+  const User old = std::move(it->second);
+  users_.erase(it);
+  User& now = users_[to];
+  now.ignored_until = std::max(now.ignored_until, old.ignored_until);
+  if (old.found && (!now.found || old.last_find > now.last_find)) {
+    now.found = true;
+    now.last_find = old.last_find;
+  }
+  now.asked.insert(now.asked.end(), old.asked.begin(), old.asked.end());
+  std::sort(now.asked.begin(), now.asked.end());
+}
+
 bool MaskMatches(std::string_view mask, std::string_view text) {
   // Greedy with one point to come back to: the last '*' seen.
   size_t m = 0, t = 0, star = std::string_view::npos, resume = 0;

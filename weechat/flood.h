@@ -31,6 +31,9 @@ class FloodGuard {
   // A find, or another request, of the user `key` at `now` (seconds).
   Verdict Find(const std::string& key, long long now, const FloodRules& rules);
   Verdict Request(const std::string& key, long long now, const FloodRules& rules);
+  // A nick change: what counted against `from` counts against `to`, so a
+  // new nick does not end the ignoring.
+  void Rename(const std::string& from, const std::string& to);
   size_t users() const { return users_.size(); }
 
  private:

@@ -499,6 +499,7 @@ void Server::OnNickChange(const std::string& server, const std::string& raw) {
   if (!to.empty() && to[0] == ':') to.erase(0, 1);
   if (message.nick.empty() || !IsNick(to)) return;
   queue_.RenameUser(server, message.nick, to, CurrentLimits());
+  flood_.Rename(server + " " + NickKey(message.nick), server + " " + NickKey(to));
 }
 
 // The flood rules have let it through; nothing is sent when nothing

@@ -39,6 +39,21 @@ TEST(FloodGuardTest, BeyondALimitTheUserIsToldOnceThenIgnored) {
   }
 }
 
+TEST(FloodGuardTest, ANewNickKeepsWhatCountedAgainstTheOld) {
+  FloodGuard guard;
+  const FloodRules rules{5, 2, 300};
+  EXPECT_EQ(guard.Request("eve", 0, rules), A);
+  EXPECT_EQ(guard.Find("eve", 0, rules), A);
+  EXPECT_EQ(guard.Request("bob", 1, rules), A);
+  guard.Rename("eve", "bob");
+  EXPECT_EQ(guard.Request("bob", 2, rules), S);  // eve's and bob's requests together
+  EXPECT_EQ(guard.Find("mal", 0, rules), A);
+  EXPECT_EQ(guard.Find("mal", 1, rules), S);
+  guard.Rename("mal", "mal2");
+  EXPECT_EQ(guard.Find("mal2", 100, rules), I);
+  EXPECT_EQ(guard.Find("mal", 100, rules), A);  // the old nick is free for others
+}
+
 TEST(FloodGuardTest, ManyNicksDoNotGrowTheTableWithoutEnd) {
   FloodGuard guard;
   const FloodRules rules{5, 10, 300};
