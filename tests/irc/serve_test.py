@@ -100,6 +100,7 @@ class Client:
         self.nick = nick
         self.notices = []  # (time, text) of private notices from NICK
         self.offers = []  # Offer from NICK's DCC SEND
+        self.channel_lines = []  # NICK's messages to CHANNEL
         self.joined = threading.Event()
         self.conn = irc_net.connect(self, nick)
         self.conn.join(CHANNEL)
@@ -144,6 +145,8 @@ class Client:
             print(f"  {NICK} -> {self.nick}: {event.type} {event.arguments}", flush=True)
         if event.type == "privnotice":
             self.notices.append((now, event.arguments[0]))
+        elif event.type == "pubmsg":
+            self.channel_lines.append(event.arguments[0])
         elif event.type == "ctcp" and event.arguments[0] == "DCC" and len(event.arguments) > 1:
             m = OFFER.match(event.arguments[1])
             if m:
@@ -167,7 +170,7 @@ class IrcNet:
         self.clients = {}
         self.stop = threading.Event()
         self.nick_joins = collections.Counter()
-        for kind in ("privnotice", "ctcp", "join"):
+        for kind in ("privnotice", "ctcp", "join", "pubmsg"):
             self.reactor.add_global_handler(kind, self.dispatch)
         self.thread = threading.Thread(target=self.run, daemon=True)
         self.thread.start()
@@ -624,9 +627,13 @@ def plugin_checks(setup, checks):
         setup.weechat_command("/quorbel chart")
         if not wait_until(lambda: "Red Sun Rising.mp3" in setup.log_text_since(sizes), 5):
             return f"/quorbel chart showed no chart line within 5 s: {setup.log_text_since(sizes)!r}"
+        setup.weechat_command(f"/quorbel chart {CHANNEL}")
+        posted = wait_until(lambda: [l for l in alice.channel_lines if "Red Sun Rising.mp3" in l], 5)
+        if not posted or "\x03" not in posted[0]:
+            return f"/quorbel chart {CHANNEL}: no coloured chart line in the channel: {alice.channel_lines}"
         return None
 
-    checks.run("ZOQHitData.hdt counts each file sent in full, /quorbel chart shows them", chart)
+    checks.run("ZOQHitData.hdt counts each file sent in full, /quorbel chart shows them and posts them in colour", chart)
 
     def stats():
         # Five files and the list were sent in full so far, none failed.
