@@ -122,6 +122,12 @@ size_t SendQueue::RemoveUser(const std::string& server, const std::string& nick)
   waiting_.erase(std::remove_if(waiting_.begin(), waiting_.end(),
                                 [&](const Send& held) { return SameUser(held, server, nick); }),
                  waiting_.end());
+  // Gone without a send going on, the user leaves no round behind: a user
+  // cycling through nicks cannot make the table grow.
+  if (std::none_of(running_.begin(), running_.end(),
+                   [&](const Send& held) { return SameUser(held, server, nick); })) {
+    last_round_.erase(Key(server, nick));
+  }
   return before - waiting_.size();
 }
 

@@ -139,5 +139,15 @@ TEST(SendQueueTest, RemovingClearingAndNickChanges) {
   EXPECT_EQ(queue.waiting_count(), 0u);
 }
 
+TEST(SendQueueTest, AUserWhoTookTheirRequestsOutStartsAfresh) {
+  SendQueue queue;
+  const Limits limits{1, 3, 20};
+  for (const char* file : {"x1", "x2"}) queue.Add(Ask("bea", file), limits, nullptr);
+  for (const char* file : {"a1", "a2", "a3"}) queue.Add(Ask("ann", file), limits, nullptr);
+  EXPECT_EQ(queue.RemoveUser("net", "ann"), 3u);
+  queue.Add(Ask("ann", "a4"), limits, nullptr);
+  EXPECT_EQ(Order(queue.Waiting()), "bea:x1 ann:a4 bea:x2");
+}
+
 }  // namespace
 }  // namespace serve
