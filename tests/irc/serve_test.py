@@ -685,6 +685,29 @@ def plugin_checks(setup, checks):
 
     checks.run("slots 1: a second user is sent second, not after a first user's three; -que, -remove", fair_order)
 
+    def failed_send():
+        # The receiver hangs up at once, twice: the send is offered once
+        # more, then dropped with a message.
+        ivan = Client(setup.net, "ivan")
+        users.append(ivan)
+        sizes = setup.log_sizes()
+        ivan.say(f"!{NICK} Open Road.mp3")
+        for i in range(2):
+            offer = ivan.next_offer(i)
+            if not offer:
+                return f"offer {i + 1}: none; {ivan.texts()} {setup.log_text_since(sizes)!r}"
+            with socket.create_connection((offer.ip, offer.port), timeout=10):
+                pass
+        if not wait_until(lambda: "it is dropped" in setup.log_text_since(sizes), 10):
+            return f"no message that the send is dropped: {setup.log_text_since(sizes)!r}"
+        time.sleep(1)  # any third offer
+        log = setup.log_text_since(sizes)
+        if "tried once more" not in log:
+            return f"no message that the send is tried once more: {log!r}"
+        return f"offered {len(ivan.offers)} times, wanted 2" if len(ivan.offers) != 2 else None
+
+    checks.run("a send the receiver hangs up on is offered once more, then dropped", failed_send)
+
     def nick_and_part():
         # helen's first holds the one slot (never accepted); her second
         # waits, follows her new nick, and goes when she leaves.
