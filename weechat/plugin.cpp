@@ -156,8 +156,8 @@ extern "C" int weechat_plugin_init(struct t_weechat_plugin* plugin, int, char**)
   g_hooks = {
       weechat_hook_command(
           "quorbel", "serve your music list in IRC channels",
-          "generate || count || stop || status || stats || queue [remove <n>|clear] || chart [<#channel>|clear] || find <pattern> || search <name> "
-          "|| info <file>",
+          "generate || count || stop || status || stats || queue [remove <n>|clear] "
+          "|| chart [<#channel>|clear] || find <pattern> || search <name> || info <file>",
           "generate: make the list anew (in the background; progress in the quorbel buffer's title)\n"
           "   count: count the files the list would hold\n"
           "    stop: stop a running generate or count\n"
@@ -171,11 +171,14 @@ extern "C" int weechat_plugin_init(struct t_weechat_plugin* plugin, int, char**)
           "  search: the path of a file of the list, by its exact name\n"
           "    info: the MPEG data of one file\n\n"
           "Options: /set quorbel.serve.* (ini, directory, channels, slots, queue_per_user, "
-          "queue_size, compress, regenerate_hours, find_interval, library).\n"
+          "queue_size, compress, regenerate_hours, find_interval, requests_per_minute, "
+          "ignore_minutes, ignore, library).\n"
           "Channel users type @find <pattern>, !<your nick> <file name> (or paste a list line) "
           "and @<your nick> for the list; @<your nick>-que tells them their places, "
           "@<your nick>-remove takes their waiting requests out.",
-          "generate|count|stop|status|stats|find|search|info || queue remove|clear || chart clear", &OnCommand, nullptr, nullptr),
+          "generate|count|stop|status|stats|find|search|info || queue remove|clear "
+          "|| chart clear",
+          &OnCommand, nullptr, nullptr),
       weechat_hook_signal("*,irc_in2_privmsg", &OnPrivmsg, nullptr, nullptr),
       weechat_hook_signal("*,irc_in2_part", &OnServerSignal<&Part>, nullptr, nullptr),
       weechat_hook_signal("*,irc_in2_quit", &OnServerSignal<&Quit>, nullptr, nullptr),
