@@ -137,11 +137,8 @@ int RunFind(Session& s, const Arguments& a) {
   }
   if (!o.reply.Ok()) return s.Emit(o.Fail(Explain(o.reply, l.list)));
   int count = 0;
-  const std::vector<std::string> entries = FindEntries(o.reply, &count);
-  const std::map<std::string, std::string> stored = StoredCase(l.list, entries);
   std::vector<std::string> hits;
-  for (const std::string& entry : entries) {
-    const std::string& hit = stored.at(entry);
+  for (const std::string& hit : FindLines(o.reply, l.list, &count)) {
     o.data.push_back({"", hit, false});
     hits.push_back(JsonText(hit));
   }

@@ -56,4 +56,14 @@ std::map<std::string, std::string> StoredCase(const std::string& list,
   return stored;
 }
 
+std::vector<std::string> FindLines(const Reply& reply, const std::string& list, int* count) {
+  *count = 0;
+  if (!reply.Ok()) return {};
+  const std::vector<std::string> entries = FindEntries(reply, count);
+  const std::map<std::string, std::string> stored = StoredCase(list, entries);
+  std::vector<std::string> lines;
+  for (const std::string& entry : entries) lines.push_back(stored.at(entry));
+  return lines;
+}
+
 }  // namespace host

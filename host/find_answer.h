@@ -22,4 +22,9 @@ std::vector<std::string> FindEntries(const Reply& reply, int* count);
 std::map<std::string, std::string> StoredCase(const std::string& list,
                                               const std::vector<std::string>& entries);
 
+// A find reply's entries as their lines of `list` (after "!nick "), in the
+// list's own case and the reply's order; `count` as FindEntries gives it.
+// Empty for a reply that is not a find's data reply.
+std::vector<std::string> FindLines(const Reply& reply, const std::string& list, int* count);
+
 }  // namespace host

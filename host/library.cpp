@@ -57,6 +57,12 @@ int Reply::Code() const {
   return std::stoi(data.substr(0, 3));
 }
 
+int Reply::Number() const {
+  const size_t blank = data.rfind(' ');
+  if (!Ok() || blank == std::string::npos) return 0;
+  return std::atoi(data.c_str() + blank + 1);
+}
+
 std::unique_ptr<Library> Library::Open(const std::string& path, std::string* error) {
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {

@@ -17,6 +17,9 @@ struct Reply {
   // The three-digit code at the start of the reply, 0 when there is none.
   int Code() const;
   bool Ok() const { return Code() / 100 == 2; }
+  // The number a data reply ends with ("201 OK-DATA __ZOQ_Status__ 12"),
+  // 0 for a failure reply or one without a number.
+  int Number() const;
 };
 
 // Where the library is looked for, in order: $QUORBEL_LIBRARY alone when it

@@ -26,16 +26,6 @@ void OnInterrupt(int) {
   std::signal(SIGINT, SIG_DFL);
 }
 
-int Number(const Reply& reply) {
-  const size_t blank = reply.data.rfind(' ');
-  if (!reply.Ok() || blank == std::string::npos) return 0;
-  try {
-    return std::stoi(reply.data.substr(blank + 1));
-  } catch (...) {
-    return 0;
-  }
-}
-
 std::string Bar(int done, int total, int width) {
   const int filled = total > 0 ? int(int64_t(std::min(done, total)) * width / total) : 0;
   return "[" + std::string(size_t(filled), '#') + std::string(size_t(width - filled), '-') + "]";
@@ -114,11 +104,11 @@ std::string Progress::Fit(Phase phase, int files, int at, int columns) {
 }
 
 void Progress::Draw() {
-  const int files = Number(library_.Call("ZOQ_Status", "Files"));
+  const int files = library_.Call("ZOQ_Status", "Files").Number();
   const bool growing = last_files_ >= 0 && files != last_files_;
   last_files_ = files;
   const Phase shown = growing ? Phase::kCounting : phase_;
-  const int at = shown == Phase::kProcessing ? Number(library_.Call("ZOQ_Status", "ActFile")) : 0;
+  const int at = shown == Phase::kProcessing ? library_.Call("ZOQ_Status", "ActFile").Number() : 0;
   const std::string text = Fit(shown, files, at, TerminalColumns());
   std::fprintf(stderr, "%s%s", kClearLine, text.c_str());
   std::fflush(stderr);

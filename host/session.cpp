@@ -97,10 +97,7 @@ bool Session::Prepare(const std::string& ini, const std::string& directory, Outc
 }
 
 int Session::Status(const std::string& which) {
-  const Reply reply = Call("ZOQ_Status", which);
-  const size_t blank = reply.data.rfind(' ');
-  if (!reply.Ok() || blank == std::string::npos) return 0;
-  return std::atoi(reply.data.c_str() + blank + 1);
+  return Call("ZOQ_Status", which).Number();
 }
 
 int Session::Emit(Outcome& outcome) {

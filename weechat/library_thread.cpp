@@ -12,9 +12,7 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 
 int StatusNumber(host::Library& library, const char* which) {
-  const host::Reply reply = library.Call("ZOQ_Status", which);
-  const size_t blank = reply.data.rfind(' ');
-  return reply.Ok() && blank != std::string::npos ? std::atoi(reply.data.c_str() + blank + 1) : 0;
+  return library.Call("ZOQ_Status", which).Number();
 }
 
 }  // namespace

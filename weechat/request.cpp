@@ -32,15 +32,6 @@ std::string_view Trim(std::string_view text) {
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 
-// The file name of a request: up to the padding or the details of a pasted
-// line, whichever comes first.
-std::string_view NameOf(std::string_view rest) {
-  for (std::string_view end : {kInfoMark, kUtf8Nbsp, std::string_view(&quorbel::kNbsp, 1)}) {
-    rest = rest.substr(0, rest.find(end));
-  }
-  return Trim(rest);
-}
-
 // Why a name cannot be a file of the list, or empty when it can be.
 std::string_view NameProblem(std::string_view name) {
   if (name.size() > kLongestName) return "that name is too long";
@@ -56,6 +47,13 @@ std::string_view NameProblem(std::string_view name) {
 
 bool SameNick(std::string_view a, std::string_view b) {
   return a.size() == b.size() && StartsWithNoCase(a, b);
+}
+
+std::string_view ListLineName(std::string_view rest) {
+  for (std::string_view end : {kInfoMark, kUtf8Nbsp, std::string_view(&quorbel::kNbsp, 1)}) {
+    rest = rest.substr(0, rest.find(end));
+  }
+  return Trim(rest);
 }
 
 Asked ReadRequest(std::string_view text, std::string_view own_nick) {
@@ -80,7 +78,7 @@ Asked ReadRequest(std::string_view text, std::string_view own_nick) {
   }
   if (text.size() > own_nick.size() + 2 && text[0] == '!' &&
       SameNick(text.substr(1, own_nick.size()), own_nick) && text[own_nick.size() + 1] == ' ') {
-    const std::string_view name = NameOf(text.substr(own_nick.size() + 2));
+    const std::string_view name = ListLineName(text.substr(own_nick.size() + 2));
     if (name.empty()) return std::monostate{};
     if (std::string_view problem = NameProblem(name); !problem.empty()) {
       return Refused{std::string(problem)};

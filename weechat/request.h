@@ -38,6 +38,10 @@ using Asked = std::variant<std::monostate, FindRequest, FileRequest, ListRequest
 // `text` is the message as it arrived, `own_nick` this server's nick.
 Asked ReadRequest(std::string_view text, std::string_view own_nick);
 
+// The file name a request or a pasted list line gives, from the text after
+// "!NICK ": up to the list's padding or its " ::INFO:: ", trimmed.
+std::string_view ListLineName(std::string_view rest);
+
 // `text` with every byte below 0x20 and 0x7F turned into a blank: safe
 // inside one IRC line and one WeeChat command.
 std::string PlainText(std::string_view text);

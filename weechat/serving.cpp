@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "ascii_text.h"
 #include "config_sections.h"
 #include "find_answer.h"
 #include "hit_data.h"
@@ -134,16 +135,13 @@ std::optional<std::string> IndexedPath(host::Library& library, const std::string
                                        const std::string& list) {
   host::Reply reply = library.Call("ZOQ_SearchFile", name);
   if (reply.Code() == quorbel::names::kNothingFoundCode) {
-    const host::Reply found = library.Call("ZOQ_At_Find", name);
-    if (!found.Ok()) return std::nullopt;
     int count = 0;
-    const std::vector<std::string> entries = host::FindEntries(found, &count);
-    const std::map<std::string, std::string> stored = host::StoredCase(list, entries);
-    for (const auto& [entry, line] : stored) {
-      const Asked read = ReadRequest("!n " + line, "n");
-      const FileRequest* file = std::get_if<FileRequest>(&read);
-      if (file != nullptr && SameNick(file->name, name) && file->name != name) {
-        reply = library.Call("ZOQ_SearchFile", file->name);
+    const host::Reply found = library.Call("ZOQ_At_Find", name);
+    for (const std::string& line : host::FindLines(found, list, &count)) {
+      const std::string listed(ListLineName(line));
+      // As the find compares: A to Z without case, every other byte as it is.
+      if (listed != name && host::LowerAscii(listed) == host::LowerAscii(name)) {
+        reply = library.Call("ZOQ_SearchFile", listed);
         break;
       }
     }
@@ -217,8 +215,7 @@ void Server::Generate(bool count_only) {
     const host::Reply reply =
         problem.empty() ? library.Call(count_only ? "ZOQ_CountFiles" : "ZOQ_StartGenerate")
                         : host::Reply{};
-    const int files = std::atoi(library.Call("ZOQ_Status", "Files").data.c_str() +
-                                std::string("201 OK-DATA __ZOQ_Status__ ").size());
+    const int files = library.Call("ZOQ_Status", "Files").Number();
     list = NewestList(setup, quorbel::names::kListSuffix);
     return [this, reply, problem, list, files, count_only] {
       generating_ = false;
@@ -274,15 +271,10 @@ void Server::LocalFind(const std::string& pattern) {
   library_.Post([this, pattern, list](host::Library& library) -> LibraryThread::Then {
     const host::Reply reply = library.Call("ZOQ_At_Find", pattern);
     int count = 0;
-    std::vector<std::string> lines;
-    if (reply.Ok()) {
-      const std::vector<std::string> entries = host::FindEntries(reply, &count);
-      const std::map<std::string, std::string> stored = host::StoredCase(list, entries);
-      for (const std::string& entry : entries) lines.push_back(host::ToUtf8(stored.at(entry)));
-    }
+    const std::vector<std::string> lines = host::FindLines(reply, list, &count);
     return [this, reply, lines] {
       if (lines.empty()) return Print(reply.data);
-      for (const std::string& line : lines) Print(line);
+      for (const std::string& line : lines) Print(line);  // Print shows it as UTF-8
     };
   });
 }
@@ -512,15 +504,11 @@ void Server::Find(const Asker& asker, const std::string& pattern) {
   }
   const std::string list = list_path_;
   library_.Post([this, asker, pattern, list](host::Library& library) -> LibraryThread::Then {
-    const host::Reply reply = library.Call("ZOQ_At_Find", pattern);
+    int count = 0;
     std::vector<std::string> lines;
-    if (reply.Ok()) {
-      int count = 0;
-      const std::vector<std::string> entries = host::FindEntries(reply, &count);
-      const std::map<std::string, std::string> stored = host::StoredCase(list, entries);
-      for (const std::string& entry : entries) {
-        lines.push_back("!" + asker.own_nick + " " + host::ToUtf8(stored.at(entry)));
-      }
+    const host::Reply reply = library.Call("ZOQ_At_Find", pattern);
+    for (const std::string& line : host::FindLines(reply, list, &count)) {
+      lines.push_back("!" + asker.own_nick + " " + host::ToUtf8(line));
     }
     return [this, asker, lines] {
       for (const std::string& line : lines) Notice(asker.server, asker.nick, line);
