@@ -47,6 +47,8 @@ bool CreateOptions(void (*changed)()) {
   o.channels = Add(s, "channels", "string",
                    "channels served, comma-separated server.#channel (e.g. libera.#music)", 0, 0, "");
   o.slots = Add(s, "slots", "integer", "files sent at once", 1, 100, "2");
+  o.sends_per_user = Add(s, "sends_per_user", "integer", "files one user may be sent at once", 1,
+                         100, "1");
   o.queue_per_user = Add(s, "queue_per_user", "integer", "requests one user may have waiting", 1,
                          100, "3");
   o.queue_size = Add(s, "queue_size", "integer", "requests waiting in all", 1, 10000, "20");
@@ -91,7 +93,7 @@ bool Boolean(t_config_option* option) { return weechat_config_boolean(option) !=
 
 Limits CurrentLimits() {
   return Limits{size_t(Integer(g_options.slots)), size_t(Integer(g_options.queue_per_user)),
-                size_t(Integer(g_options.queue_size))};
+                size_t(Integer(g_options.queue_size)), size_t(Integer(g_options.sends_per_user))};
 }
 
 FloodRules CurrentFloodRules() {

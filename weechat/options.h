@@ -17,6 +17,7 @@ struct Options {
   t_config_option* directory = nullptr;      // the list folder
   t_config_option* channels = nullptr;       // "server.#channel,..." served
   t_config_option* slots = nullptr;          // sends at once
+  t_config_option* sends_per_user = nullptr; // sends a user may have at once
   t_config_option* queue_per_user = nullptr; // requests a user may have waiting
   t_config_option* queue_size = nullptr;     // requests waiting in all
   t_config_option* compress = nullptr;       // ZIP the list after a run

@@ -29,6 +29,7 @@ struct Limits {
   size_t slots = 2;
   size_t queue_per_user = 3;
   size_t queue_size = 20;
+  size_t sends_per_user = 1;  // sends of one user at once
 };
 
 class SendQueue {
@@ -39,8 +40,9 @@ class SendQueue {
   // Queues a send; `place` (when not null) gets its place among those
   // waiting, 1 for the next to start.
   Outcome Add(const Send& send, const Limits& limits, size_t* place);
-  // Takes the waiting sends that free slots allow, in turn; they count as
-  // running until Finished.
+  // Takes the waiting sends that free slots allow, in turn, passing over
+  // users who have all the sends they may have; they count as running until
+  // Finished.
   std::vector<Send> Start(const Limits& limits);
   // A running send of `nick` for the file `path` on `server` ended. A failed
   // one is put back once at the front of its user's requests (within the
@@ -67,6 +69,7 @@ class SendQueue {
  private:
   static std::string Key(const std::string& server, const std::string& nick);
   size_t WaitingOf(const std::string& server, const std::string& nick) const;
+  size_t RunningOf(const std::string& server, const std::string& nick) const;
   void Queue(Send send);
 
   std::vector<Send> waiting_;  // in the order asked

@@ -579,6 +579,7 @@ void Server::StartSends() {
     }
     weechat_command(buffer, ("/dcc send " + send.nick + " " + send.path).c_str());
   }
+  stats_.Running(queue_.running().size());
 }
 
 void Server::OnSendEnded(const std::string& server, const std::string& nick,
