@@ -22,6 +22,10 @@ struct Options {
   t_config_option* queue_size = nullptr;     // requests waiting in all
   t_config_option* compress = nullptr;       // ZIP the list after a run
   t_config_option* regenerate_hours = nullptr;  // a new list every N hours (0: never)
+  t_config_option* speed_limit = nullptr;    // KB/s of all sends together (0: none)
+  t_config_option* speed_limit_per_send = nullptr;  // KB/s of each send (0: none)
+  t_config_option* advertise_minutes = nullptr;  // a line in the channels every N minutes (0: never)
+  t_config_option* find = nullptr;           // @find is answered
   t_config_option* find_interval = nullptr;  // seconds between a user's answered finds
   t_config_option* requests_per_minute = nullptr;  // other requests of a user a minute
   t_config_option* ignore_minutes = nullptr; // how long one who floods is ignored

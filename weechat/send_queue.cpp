@@ -113,6 +113,17 @@ SendQueue::Ended SendQueue::Finished(const std::string& server, const std::strin
   return Ended::kRetried;
 }
 
+void SendQueue::Adopt(Send send) {
+  send.sent_to = send.nick;
+  running_.push_back(std::move(send));
+}
+
+std::vector<Send> SendQueue::All() const {
+  std::vector<Send> all = running_;
+  for (Send& send : Waiting()) all.push_back(std::move(send));
+  return all;
+}
+
 std::vector<Send> SendQueue::Waiting() const {
   std::vector<Send> order = waiting_;
   std::sort(order.begin(), order.end(), [](const Send& a, const Send& b) {

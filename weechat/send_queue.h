@@ -50,8 +50,14 @@ class SendQueue {
   Ended Finished(const std::string& server, const std::string& nick, const std::string& path,
                  bool done, const Limits& limits, Send* send = nullptr);
 
+  // A send found going on (in xfer) when the queue was restored: it counts
+  // as running from now on.
+  void Adopt(Send send);
+
   // The waiting sends in the order they will start.
   std::vector<Send> Waiting() const;
+  // The sends going on, then those waiting in order.
+  std::vector<Send> All() const;
   // The places (from 1) of a user's waiting sends.
   std::vector<size_t> PlacesOf(const std::string& server, const std::string& nick) const;
   // Takes a user's waiting sends out; how many there were.

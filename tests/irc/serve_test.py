@@ -100,6 +100,7 @@ class Client:
         self.nick = nick
         self.notices = []  # (time, text) of private notices from NICK
         self.offers = []  # Offer from NICK's DCC SEND
+        self.accepts = []  # NICK's DCC ACCEPT of a resume, as sent
         self.channel_lines = []  # NICK's messages to CHANNEL
         self.joined = threading.Event()
         self.conn = irc_net.connect(self, nick)
@@ -148,6 +149,9 @@ class Client:
         elif event.type == "pubmsg":
             self.channel_lines.append(event.arguments[0])
         elif event.type == "ctcp" and event.arguments[0] == "DCC" and len(event.arguments) > 1:
+            if event.arguments[1].startswith("ACCEPT "):
+                self.accepts.append(event.arguments[1])
+                return
             m = OFFER.match(event.arguments[1])
             if m:
                 name = m["quoted"] if m["quoted"] is not None else m["bare"]
@@ -729,6 +733,105 @@ def plugin_checks(setup, checks):
         return None
 
     checks.run("a nick change keeps a user's waiting requests, a part takes them out", nick_and_part)
+
+    def speed_cap():
+        # 200 KB/s over two slots: each send gets 100 KB/s. xfer counts
+        # whole seconds of the clock, so 300,000 bytes need three of them
+        # and take over one second (over loopback they take milliseconds).
+        setup.weechat_command("/set quorbel.serve.slots 2")
+        setup.weechat_command("/set quorbel.serve.speed_limit 200")
+        time.sleep(1.5)  # the plug-in puts the cap into xfer at its next tick
+        name = "Open Road.mp3"
+        seen = len(alice.offers)
+        alice.say(f"!{NICK} {name}")
+        offer = alice.next_offer(seen)
+        started = time.monotonic()
+        problem = fetch_and_compare(alice, seen, name, song_path(setup, name))[0]
+        took = time.monotonic() - started
+        setup.weechat_command("/set quorbel.serve.speed_limit 0")
+        if problem or not offer:
+            return problem or "no offer"
+        return None if took >= 1.0 else f"300,000 bytes came in {took:.2f} s, faster than 100 KB/s"
+
+    checks.run("speed_limit 200 over 2 slots: a send goes no faster than 100 KB/s", speed_cap)
+
+    def resume():
+        # The receiver hangs up half way; the send is offered once more and
+        # resumed from where it broke, and the file arrives whole.
+        judy = Client(setup.net, "judy")
+        users.append(judy)
+        name = "Rain On The Roof.mp3"
+        judy.say(f"!{NICK} {name}")
+        first = judy.next_offer(0)
+        if not first:
+            return f"no offer: {judy.texts()}"
+        data = bytearray()
+        with socket.create_connection((first.ip, first.port), timeout=10) as s:
+            while len(data) < first.size // 2:
+                block = s.recv(first.size // 2 - len(data))
+                if not block:
+                    break
+                data += block
+                s.sendall(ack(len(data)))
+        again = judy.next_offer(1)
+        if not again:
+            return f"no second offer after hanging up at byte {len(data)}"
+        judy.conn.ctcp("DCC", NICK, f'RESUME "{name}" {again.port} {len(data)}')
+        if not wait_until(lambda: judy.accepts, 10):
+            return f"no DCC ACCEPT of the resume at byte {len(data)}"
+        with socket.create_connection((again.ip, again.port), timeout=10) as s:
+            while len(data) < again.size:
+                block = s.recv(65536)
+                if not block:
+                    break
+                data += block
+                s.sendall(ack(len(data)))
+        return same_file(bytes(data), song_path(setup, name))
+
+    checks.run("a send broken half way is resumed with DCC RESUME and arrives whole", resume)
+
+    def advertisement():
+        setup.weechat_command("/set quorbel.serve.advertise_minutes 60")
+        line = wait_until(lambda: [l for l in alice.channel_lines if l.startswith("Music list of")], 5)
+        setup.weechat_command("/set quorbel.serve.advertise_minutes 0")
+        want = re.compile(rf"Music list of {NICK}: 7 files, 1\.0MB \| [12] of 2 slots free, 0 waiting \| "
+                          rf"list of \d\d-\d\d-\d\d \| @find on \| type @{NICK} for the list")
+        if not line or not want.match(line[0]):
+            return f"no advertisement in {CHANNEL} within 5 s of turning it on: {alice.channel_lines[-3:]}"
+        return None
+
+    checks.run("advertise_minutes: the line tells files, size, free slots, the queue, the date, @find", advertisement)
+
+    def kept_across_reload():
+        # Two slots, one held by helen's offer that she never took: kate's
+        # first is offered (not yet taken), her other two wait; after
+        # /plugin reload the offer is still hers and the two follow it,
+        # nothing sent twice.
+        setup.weechat_command("/set quorbel.serve.slots 2")
+        kate = Client(setup.net, "kate")
+        users.append(kate)
+        names = ["Blue Sky Song.mp3", "Night Train.mp3", "Red Sun Rising.mp3"]
+        for name in names:
+            kate.say(f"!{NICK} {name}")
+        if not kate.next_offer(0):
+            return f"no first offer: {kate.texts()}"
+        time.sleep(1.5)  # the queue file is written at the next tick
+        sizes = setup.log_sizes()
+        setup.weechat_command("/plugin reload quorbel")
+        # kate's three and helen's offer, which her part left going on.
+        if not wait_until(lambda: "4 requests kept from before" in setup.log_text_since(sizes), 10):
+            return f"the reloaded plug-in did not take the queue back: {setup.log_text_since(sizes)!r}"
+        kate.say(f"@{NICK}-que")
+        if not wait_until(lambda: "your places in my queue: 1 2 (of 2)" in kate.texts(), 5):
+            return f"kate's -que after the reload: {kate.texts()}"
+        for i, name in enumerate(names):
+            problem = fetch_and_compare(kate, i, name, song_path(setup, name))[0]
+            if problem:
+                return f"file {i + 1}: {problem}"
+        time.sleep(1)  # any offer made twice
+        return None if len(kate.offers) == 3 else f"{len(kate.offers)} offers, wanted 3"
+
+    checks.run("the queue is kept across /plugin reload: the send going on and the waiting ones", kept_across_reload)
 
     hostile = [
         ("../../etc/passwd", "a path up and out"),
