@@ -333,7 +333,7 @@ Name = {CHANNEL}
             raise RuntimeError(f"ngircd is not listening on 127.0.0.1:{self.port}")
 
     def start_weechat(self):
-        os.makedirs(self.wcdir)
+        os.makedirs(self.wcdir, exist_ok=True)  # a restart keeps WeeChat's folder
         commands = [
             "/set logger.file.flush_delay 0",  # buffer lines reach the logs at once
             "/set xfer.network.own_ip 127.0.0.1",
@@ -349,13 +349,25 @@ Name = {CHANNEL}
         self.weechat = self.procs.start(
             ["weechat-headless", "--dir", self.wcdir, "--stdout",
              "-P", "irc,xfer,fifo,logger,charset", "-r", ";".join(commands)],
-            os.path.join(self.root, "weechat.out"))
+            os.path.join(self.root, f"weechat{len(self.procs.running)}.out"))
         fifo = os.path.join(self.wcdir, f"weechat_fifo_{self.weechat.pid}")
         if not wait_until(lambda: os.path.exists(fifo), 10):
             raise RuntimeError("WeeChat's FIFO did not appear")
         # Open for the whole run: each time the last writer closes, WeeChat
         # reopens its end, and what is written meanwhile is lost.
         self.fifo = os.open(fifo, os.O_WRONLY | os.O_NONBLOCK)
+
+    def restart_weechat(self):
+        """Ends WeeChat as a user would (SIGTERM: it saves its settings and
+        unloads its plug-ins) and starts it again on the same folder, joined."""
+        joins = self.net.nick_joins[CHANNEL]
+        os.close(self.fifo)
+        self.fifo = None
+        os.killpg(self.weechat.pid, signal.SIGTERM)
+        self.weechat.wait(10)
+        self.start_weechat()
+        if not wait_until(lambda: self.net.nick_joins[CHANNEL] > joins, 15):
+            raise RuntimeError(f"WeeChat did not join {CHANNEL} again after its restart")
 
     def weechat_command(self, command, buffer="core.weechat"):
         """Runs a command in WeeChat through its FIFO."""
@@ -379,7 +391,8 @@ Name = {CHANNEL}
 
     def logs_tail(self, lines=40):
         out = []
-        for path in [os.path.join(self.root, "weechat.out"), *self.log_files(),
+        outs = sorted(n for n in os.listdir(self.root) if re.match(r"weechat\d*\.out$", n))
+        for path in [*(os.path.join(self.root, n) for n in outs), *self.log_files(),
                      os.path.join(self.root, "ngircd.log")]:
             if os.path.exists(path):
                 with open(path, "rb") as f:
@@ -832,6 +845,32 @@ def plugin_checks(setup, checks):
         return None if len(kate.offers) == 3 else f"{len(kate.offers)} offers, wanted 3"
 
     checks.run("the queue is kept across /plugin reload: the send going on and the waiting ones", kept_across_reload)
+
+    def kept_across_restart():
+        # slots 1: leo's first is offered (not taken), his second waits.
+        # WeeChat ends, the offer with it, and starts again; once leo is
+        # seen in the channel both are sent; helen2's stays kept for her.
+        setup.weechat_command("/set quorbel.serve.slots 1")
+        leo = Client(setup.net, "leo")
+        users.append(leo)
+        names = ["Blue Sky Song.mp3", "Red Sun Rising.mp3"]
+        for name in names:
+            leo.say(f"!{NICK} {name}")
+        if not leo.next_offer(0) or not wait_until(lambda: any(QUEUE_NOTICE.match(t) for t in leo.texts()), 5):
+            return f"leo's first was not offered or his second not queued: {leo.texts()}"
+        time.sleep(1.5)  # the queue file is written at the next tick
+        sizes = setup.log_sizes()
+        setup.restart_weechat()
+        setup.weechat_command(f"/plugin load {setup.plugin}")
+        if not wait_until(lambda: "3 requests kept from before" in setup.log_text_since(sizes), 10):
+            return f"the restarted plug-in did not take the queue back: {setup.log_text_since(sizes)!r}"
+        for i, name in enumerate(names):
+            problem = fetch_and_compare(leo, i + 1, name, song_path(setup, name))[0]
+            if problem:
+                return f"file {i + 1}: {problem}"
+        return None
+
+    checks.run("the queue is kept across a restart of WeeChat, sent once its user is seen", kept_across_restart)
 
     hostile = [
         ("../../etc/passwd", "a path up and out"),
