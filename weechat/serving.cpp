@@ -744,15 +744,16 @@ void Server::RestoreQueue() {
   });
 }
 
+// A request let in again goes through the limits as a new one would.
 void Server::ReleaseHeld() {
   if (held_.empty()) return;
-  Limits limits = CurrentLimits();
-  limits.queue_per_user += limits.sends_per_user;  // a send cut off comes back as a request
+  const Limits limits = CurrentLimits();
   std::vector<Held> still;
-  size_t gone = 0;
+  size_t gone = 0, refused = 0;
   for (Held& held : held_) {
     if (StillServed(held.send.server, held.send.nick, "")) {
-      queue_.Add(held.send, limits, nullptr);
+      const SendQueue::Outcome outcome = queue_.Add(held.send, limits, nullptr);
+      refused += outcome == SendQueue::Outcome::kUserFull || outcome == SendQueue::Outcome::kQueueFull;
     } else if (Now() - held.since < kHeldSeconds) {
       still.push_back(std::move(held));
     } else {
@@ -761,6 +762,7 @@ void Server::ReleaseHeld() {
   }
   held_ = std::move(still);
   if (gone > 0) Print(std::to_string(gone) + " requests kept from before dropped: their users did not come back");
+  if (refused > 0) Print(std::to_string(refused) + " requests kept from before did not fit in the queue");
   StartSends();
 }
 
