@@ -205,23 +205,28 @@ def ack(count):
     return struct.pack("!I", count & 0xFFFFFFFF)
 
 
-def receive(offer, hold=0.0):
+def receive(offer, hold=0.0, have=b"", hang_up_at=None):
     """Fetches an offered file as a DCC receiver: every block is acknowledged
     with the count so far; the last acknowledgement waits `hold` seconds,
-    which keeps the transfer unfinished that long. Returns the bytes and the
-    moment the last acknowledgement went out: the transfer's completion, as
-    the sender cannot know of it any sooner."""
+    which keeps the transfer unfinished that long. `have` holds the bytes of
+    a broken transfer being resumed (the counts include them); with
+    `hang_up_at` the receiver hangs up once it holds that many bytes.
+    Returns the bytes and the moment the last acknowledgement went out: the
+    transfer's completion, as the sender cannot know of it any sooner."""
     if offer.ip != "127.0.0.1":
         raise RuntimeError(f"offer for {offer.ip}, not 127.0.0.1; not connecting")
-    data = bytearray()
+    data = bytearray(have)
+    end = offer.size if hang_up_at is None else hang_up_at
     with socket.create_connection((offer.ip, offer.port), timeout=10) as s:
-        while len(data) < offer.size:
-            block = s.recv(65536)
+        while len(data) < end:
+            block = s.recv(min(65536, end - len(data)))
             if not block:
                 break
             data += block
             if len(data) < offer.size:
                 s.sendall(ack(len(data)))
+        if hang_up_at is not None:
+            return bytes(data), time.monotonic()
         time.sleep(hold)
         finished = time.monotonic()
         s.sendall(ack(len(data)))
@@ -778,28 +783,15 @@ def plugin_checks(setup, checks):
         first = judy.next_offer(0)
         if not first:
             return f"no offer: {judy.texts()}"
-        data = bytearray()
-        with socket.create_connection((first.ip, first.port), timeout=10) as s:
-            while len(data) < first.size // 2:
-                block = s.recv(first.size // 2 - len(data))
-                if not block:
-                    break
-                data += block
-                s.sendall(ack(len(data)))
+        data, _ = receive(first, hang_up_at=first.size // 2)
         again = judy.next_offer(1)
         if not again:
             return f"no second offer after hanging up at byte {len(data)}"
         judy.conn.ctcp("DCC", NICK, f'RESUME "{name}" {again.port} {len(data)}')
         if not wait_until(lambda: judy.accepts, 10):
             return f"no DCC ACCEPT of the resume at byte {len(data)}"
-        with socket.create_connection((again.ip, again.port), timeout=10) as s:
-            while len(data) < again.size:
-                block = s.recv(65536)
-                if not block:
-                    break
-                data += block
-                s.sendall(ack(len(data)))
-        return same_file(bytes(data), song_path(setup, name))
+        data, _ = receive(again, have=data)
+        return same_file(data, song_path(setup, name))
 
     checks.run("a send broken half way is resumed with DCC RESUME and arrives whole", resume)
 
