@@ -63,9 +63,8 @@ std::string PathOption(t_config_option* option) {
 }
 
 Setup CurrentSetup() {
-  const char* data_dir = weechat_info_get("weechat_data_dir", "");
   return Setup{PathOption(options().ini), PathOption(options().directory),
-               std::string(data_dir != nullptr ? data_dir : ".") + "/quorbel",
+               Info("weechat_data_dir", "").value_or(".") + "/quorbel",
                Boolean(options().compress)};
 }
 
@@ -487,11 +486,11 @@ void Server::OnMessage(const std::string& server, const std::string& raw) {
   if (!ready_) return;
   const Parsed message = Parse(server, raw);
   const std::string& nick = message.nick;
-  const char* own = weechat_info_get("irc_nick", server.c_str());
-  if (nick.empty() || own == nullptr || !Served(server, message.channel)) return;
+  const std::optional<std::string> own = Info("irc_nick", server);
+  if (nick.empty() || !own || !Served(server, message.channel)) return;
   if (AnyMaskMatches(String(options().ignore), message.host)) return;
-  const Asker asker{server, nick, own};
-  const Asked read = ReadRequest(message.text, own);
+  const Asker asker{server, nick, *own};
+  const Asked read = ReadRequest(message.text, *own);
   if (std::holds_alternative<std::monostate>(read)) return;
   // Every line answered counts against its user's limits, refusals too:
   // no user can make this server send more than the limits allow.
@@ -545,8 +544,8 @@ bool Server::StillServed(const std::string& server, const std::string& nick,
 
 void Server::OnLeave(const std::string& server, const std::string& raw, bool quit) {
   const Parsed message = Parse(server, raw);
-  const char* own = weechat_info_get("irc_nick", server.c_str());
-  if (message.nick.empty() || (own != nullptr && SameNick(message.nick, own))) return;
+  const std::optional<std::string> own = Info("irc_nick", server);
+  if (message.nick.empty() || (own && SameNick(message.nick, *own))) return;
   if (!quit && (!Served(server, message.channel) ||
                 StillServed(server, message.nick, message.channel))) {
     return;
@@ -814,10 +813,10 @@ void Server::Advertise() {
                 CurrentLimits().slots, queue_.running().size(),
                 queue_.waiting_count() + held_.size(), Boolean(options().find)};
   for (const Channel& channel : ServedChannels()) {
-    const char* own = weechat_info_get("irc_nick", channel.server.c_str());
+    const std::optional<std::string> own = Info("irc_nick", channel.server);
     t_gui_buffer* buffer = weechat_buffer_search("irc", ("server." + channel.server).c_str());
-    if (own == nullptr || buffer == nullptr) continue;
-    advert.nick = own;
+    if (!own || buffer == nullptr) continue;
+    advert.nick = *own;
     weechat_command(buffer, ("/msg " + channel.name + " " + PlainText(AdvertLine(advert))).c_str());
   }
 }

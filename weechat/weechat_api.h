@@ -5,4 +5,23 @@
 
 #include <weechat/weechat-plugin.h>
 
+#include <cstdlib>
+#include <optional>
+#include <string>
+
 extern struct t_weechat_plugin* weechat_plugin;
+
+namespace serve {
+
+// An info of WeeChat's (weechat_info_get), nothing when it has none. The
+// caller owns the text info_get returns: it is freed here, or every
+// message read would leave a copy behind.
+inline std::optional<std::string> Info(const char* name, const std::string& arguments) {
+  char* value = weechat_info_get(name, arguments.c_str());
+  if (value == nullptr) return std::nullopt;
+  std::string text = value;
+  std::free(value);
+  return text;
+}
+
+}  // namespace serve
