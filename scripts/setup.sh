@@ -15,6 +15,7 @@ packages=(
   libfuse3-dev fuse3                # the slow-device benchmark's latency filesystem
   clang libclang-rt-14-dev llvm    # sanitizer and fuzzing builds (libFuzzer), report symbols
   weechat-headless weechat-dev weechat-plugins ngircd python3-irc   # serving from WeeChat, and its end-to-end test
+  weechat-python                    # the load test's timer probe, a WeeChat Python script
 )
 
 missing=()

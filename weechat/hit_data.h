@@ -12,11 +12,6 @@ namespace serve {
 // `name`; every line ends in CR LF and empty lines are dropped.
 std::string AddHit(std::string_view text, std::string_view name);
 
-// Replaces `folder`/`name` with `text` so that a crash leaves the old file
-// or the new one, never a part: a temporary file in the same folder,
-// synced, renamed over it, the folder synced. Empty when done, else why not.
-std::string ReplaceFile(const std::string& folder, const std::string& name, const std::string& text);
-
 // The lines of a chart as they may go out: CR, LF, NUL and CTCP's 0x01
 // split or dropped, IRC's colour codes kept.
 std::string ChartLineText(std::string_view line);

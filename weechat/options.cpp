@@ -47,6 +47,8 @@ bool CreateOptions(void (*changed)()) {
   o.channels = Add(s, "channels", "string",
                    "channels served, comma-separated server.#channel (e.g. libera.#music)", 0, 0, "");
   o.slots = Add(s, "slots", "integer", "files sent at once", 1, 100, "2");
+  o.sends_per_user = Add(s, "sends_per_user", "integer", "files one user may be sent at once", 1,
+                         100, "1");
   o.queue_per_user = Add(s, "queue_per_user", "integer", "requests one user may have waiting", 1,
                          100, "3");
   o.queue_size = Add(s, "queue_size", "integer", "requests waiting in all", 1, 10000, "20");
@@ -55,6 +57,19 @@ bool CreateOptions(void (*changed)()) {
   o.regenerate_hours = Add(s, "regenerate_hours", "integer",
                            "make the list anew every this many hours (0: only on /quorbel generate)",
                            0, 8760, "0");
+  o.speed_limit = Add(s, "speed_limit", "integer",
+                      "KB/s all sends together may reach (0: no cap); shared out evenly among the "
+                      "slots through xfer.network.speed_limit_send",
+                      0, 1000000, "0");
+  o.speed_limit_per_send = Add(s, "speed_limit_per_send", "integer",
+                               "KB/s one send may reach (0: no cap), through "
+                               "xfer.network.speed_limit_send",
+                               0, 1000000, "0");
+  o.advertise_minutes = Add(s, "advertise_minutes", "integer",
+                            "post a line telling the list, the free slots and the queue in each "
+                            "served channel every this many minutes (0: never)",
+                            0, 1440, "0");
+  o.find = Add(s, "find", "boolean", "answer @find", 0, 0, "on");
   o.find_interval = Add(s, "find_interval", "integer",
                         "seconds a user waits between two answered @find requests", 0, 3600, "5");
   o.requests_per_minute = Add(s, "requests_per_minute", "integer",
@@ -91,7 +106,7 @@ bool Boolean(t_config_option* option) { return weechat_config_boolean(option) !=
 
 Limits CurrentLimits() {
   return Limits{size_t(Integer(g_options.slots)), size_t(Integer(g_options.queue_per_user)),
-                size_t(Integer(g_options.queue_size))};
+                size_t(Integer(g_options.queue_size)), size_t(Integer(g_options.sends_per_user))};
 }
 
 FloodRules CurrentFloodRules() {

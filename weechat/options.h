@@ -17,10 +17,15 @@ struct Options {
   t_config_option* directory = nullptr;      // the list folder
   t_config_option* channels = nullptr;       // "server.#channel,..." served
   t_config_option* slots = nullptr;          // sends at once
+  t_config_option* sends_per_user = nullptr; // sends a user may have at once
   t_config_option* queue_per_user = nullptr; // requests a user may have waiting
   t_config_option* queue_size = nullptr;     // requests waiting in all
   t_config_option* compress = nullptr;       // ZIP the list after a run
   t_config_option* regenerate_hours = nullptr;  // a new list every N hours (0: never)
+  t_config_option* speed_limit = nullptr;    // KB/s of all sends together (0: none)
+  t_config_option* speed_limit_per_send = nullptr;  // KB/s of each send (0: none)
+  t_config_option* advertise_minutes = nullptr;  // a line in the channels every N minutes (0: never)
+  t_config_option* find = nullptr;           // @find is answered
   t_config_option* find_interval = nullptr;  // seconds between a user's answered finds
   t_config_option* requests_per_minute = nullptr;  // other requests of a user a minute
   t_config_option* ignore_minutes = nullptr; // how long one who floods is ignored

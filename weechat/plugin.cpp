@@ -4,7 +4,9 @@
 // WeeChat.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -124,9 +126,12 @@ int OnXferEnded(const void*, void*, const char*, const char*, void* data) {
   };
   if (text("type_string") == "file_send") {
     // "filename" is the name offered; the path sent is the local one.
-    // xfer gives the size as a decimal string and the times in seconds.
+    // xfer gives sizes as decimal strings and the times in seconds; a
+    // resumed send sent the bytes from its resume position on.
+    const uint64_t size = std::strtoull(text("size").c_str(), nullptr, 10);
+    const uint64_t resumed_at = std::strtoull(text("start_resume").c_str(), nullptr, 10);
     g_server->OnSendEnded(text("plugin_id"), text("remote_nick"), text("local_filename"),
-                          text("status_string"), std::strtoull(text("size").c_str(), nullptr, 10),
+                          text("status_string"), size - std::min(size, resumed_at),
                           static_cast<long long>(weechat_infolist_time(infolist, "start_transfer")),
                           static_cast<long long>(weechat_infolist_time(infolist, "last_activity")));
   }
@@ -170,8 +175,9 @@ extern "C" int weechat_plugin_init(struct t_weechat_plugin* plugin, int, char**)
           "    find: what @find <pattern> answers (wildcard *)\n"
           "  search: the path of a file of the list, by its exact name\n"
           "    info: the MPEG data of one file\n\n"
-          "Options: /set quorbel.serve.* (ini, directory, channels, slots, queue_per_user, "
-          "queue_size, compress, regenerate_hours, find_interval, requests_per_minute, "
+          "Options: /set quorbel.serve.* (ini, directory, channels, slots, sends_per_user, "
+          "queue_per_user, queue_size, compress, regenerate_hours, speed_limit, "
+          "speed_limit_per_send, advertise_minutes, find, find_interval, requests_per_minute, "
           "ignore_minutes, ignore, library).\n"
           "Channel users type @find <pattern>, !<your nick> <file name> (or paste a list line) "
           "and @<your nick> for the list; @<your nick>-que tells them their places, "

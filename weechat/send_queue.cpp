@@ -29,6 +29,11 @@ size_t SendQueue::WaitingOf(const std::string& server, const std::string& nick) 
                               [&](const Send& held) { return SameUser(held, server, nick); }));
 }
 
+size_t SendQueue::RunningOf(const std::string& server, const std::string& nick) const {
+  return size_t(std::count_if(running_.begin(), running_.end(),
+                              [&](const Send& held) { return SameUser(held, server, nick); }));
+}
+
 // A new request's round: the round now being sent, or the one after the
 // user's latest request, whichever is later.
 void SendQueue::Queue(Send send) {
@@ -57,10 +62,18 @@ SendQueue::Outcome SendQueue::Add(const Send& send, const Limits& limits, size_t
 
 std::vector<Send> SendQueue::Start(const Limits& limits) {
   std::vector<Send> started;
-  while (!waiting_.empty() && running_.size() < limits.slots) {
-    auto next = std::min_element(waiting_.begin(), waiting_.end(), [](const Send& a, const Send& b) {
-      return a.round != b.round ? a.round < b.round : a.asked_at < b.asked_at;
-    });
+  auto before = [](const Send& a, const Send& b) {
+    return a.round != b.round ? a.round < b.round : a.asked_at < b.asked_at;
+  };
+  while (running_.size() < limits.slots) {
+    auto next = waiting_.end();
+    for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
+      if ((next == waiting_.end() || before(*it, *next)) &&
+          RunningOf(it->server, it->nick) < limits.sends_per_user) {
+        next = it;
+      }
+    }
+    if (next == waiting_.end()) break;
     Send send = std::move(*next);
     waiting_.erase(next);
     round_ = std::max(round_, send.round);
@@ -98,6 +111,17 @@ SendQueue::Ended SendQueue::Finished(const std::string& server, const std::strin
   ended.asked_at = ++asked_;
   waiting_.push_back(std::move(ended));
   return Ended::kRetried;
+}
+
+void SendQueue::Adopt(Send send) {
+  send.sent_to = send.nick;
+  running_.push_back(std::move(send));
+}
+
+std::vector<Send> SendQueue::All() const {
+  std::vector<Send> all = running_;
+  for (Send& send : Waiting()) all.push_back(std::move(send));
+  return all;
 }
 
 std::vector<Send> SendQueue::Waiting() const {

@@ -29,6 +29,7 @@ struct Limits {
   size_t slots = 2;
   size_t queue_per_user = 3;
   size_t queue_size = 20;
+  size_t sends_per_user = 1;  // sends of one user at once
 };
 
 class SendQueue {
@@ -39,8 +40,9 @@ class SendQueue {
   // Queues a send; `place` (when not null) gets its place among those
   // waiting, 1 for the next to start.
   Outcome Add(const Send& send, const Limits& limits, size_t* place);
-  // Takes the waiting sends that free slots allow, in turn; they count as
-  // running until Finished.
+  // Takes the waiting sends that free slots allow, in turn, passing over
+  // users who have all the sends they may have; they count as running until
+  // Finished.
   std::vector<Send> Start(const Limits& limits);
   // A running send of `nick` for the file `path` on `server` ended. A failed
   // one is put back once at the front of its user's requests (within the
@@ -48,8 +50,14 @@ class SendQueue {
   Ended Finished(const std::string& server, const std::string& nick, const std::string& path,
                  bool done, const Limits& limits, Send* send = nullptr);
 
+  // A send found going on (in xfer) when the queue was restored: it counts
+  // as running from now on.
+  void Adopt(Send send);
+
   // The waiting sends in the order they will start.
   std::vector<Send> Waiting() const;
+  // The sends going on, then those waiting in order.
+  std::vector<Send> All() const;
   // The places (from 1) of a user's waiting sends.
   std::vector<size_t> PlacesOf(const std::string& server, const std::string& nick) const;
   // Takes a user's waiting sends out; how many there were.
@@ -67,6 +75,7 @@ class SendQueue {
  private:
   static std::string Key(const std::string& server, const std::string& nick);
   size_t WaitingOf(const std::string& server, const std::string& nick) const;
+  size_t RunningOf(const std::string& server, const std::string& nick) const;
   void Queue(Send send);
 
   std::vector<Send> waiting_;  // in the order asked

@@ -22,6 +22,7 @@ std::string SendStats::Text() const {
   std::string text = std::to_string(done_) + " sends done, " + std::to_string(failed_) +
                      " failed, " + Bytes(double(bytes_)) + " sent";
   if (best_rate_ > 0) text += ", best " + Bytes(best_rate_) + "/s";
+  if (most_at_once_ > 0) text += ", at most " + std::to_string(most_at_once_) + " at once";
   return text;
 }
 

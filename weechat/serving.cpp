@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
@@ -10,6 +11,7 @@
 #include <sstream>
 #include <vector>
 
+#include "advert.h"
 #include "ascii_text.h"
 #include "config_sections.h"
 #include "find_answer.h"
@@ -17,7 +19,10 @@
 #include "ini_file.h"
 #include "list_files.h"
 #include "options.h"
+#include "queue_file.h"
+#include "replace_file.h"
 #include "request.h"
+#include "speed_cap.h"
 #include "shared_names.h"
 #include "utf8_text.h"
 #include "weechat_api.h"
@@ -29,6 +34,10 @@ namespace {
 constexpr const char* kSearchData = "201 OK-DATA __ZOQ_SearchFile__ ";
 constexpr size_t kLongestNotice = 400;  // an IRC line is 512 bytes with its prefix
 constexpr long long kSecondsPerHour = 3600;
+constexpr long long kSecondsPerMinute = 60;
+// Restored requests wait this long for their users to come back.
+constexpr long long kHeldSeconds = 10 * kSecondsPerMinute;
+constexpr size_t kListTailBytes = 2048;  // holds the list's totals line
 
 long long Now() { return static_cast<long long>(std::time(nullptr)); }
 
@@ -102,6 +111,30 @@ std::optional<std::string> Servable(const std::string& path, const std::vector<s
   return std::nullopt;
 }
 
+struct Channel {
+  std::string server, name;
+};
+
+// quorbel.serve.channels: "server.#channel" items, comma-separated.
+std::vector<Channel> ServedChannels() {
+  std::vector<Channel> channels;
+  std::stringstream list(String(options().channels));
+  for (std::string item; std::getline(list, item, ',');) {
+    const size_t dot = item.find('.');
+    if (dot != std::string::npos) channels.push_back({item.substr(0, dot), item.substr(dot + 1)});
+  }
+  return channels;
+}
+
+// The last bytes of a file, or "".
+std::string Tail(const std::string& path, size_t bytes) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  const std::streamoff size = in ? std::streamoff(in.tellg()) : 0;
+  if (size <= 0) return "";
+  in.seekg(size - std::min<std::streamoff>(size, std::streamoff(bytes)));
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // Library-thread steps ---------------------------------------------------------
 
 // Sets the list folder, the packing and the configuration; where a list of
@@ -150,6 +183,45 @@ std::optional<std::string> IndexedPath(host::Library& library, const std::string
   return reply.data.substr(std::string(kSearchData).size());
 }
 
+// A request kept in the queue file is let in again only if it still names
+// what this server offers: a file the index names at the same place below
+// a [drive] folder, or the newest list or its ZIP.
+bool StillOffered(host::Library& library, const Send& send, const Setup& setup,
+                  const std::vector<std::string>& folders, const std::string& list) {
+  if (send.counted) {
+    const std::optional<std::string> indexed = IndexedPath(library, send.name, list);
+    return indexed && Servable(*indexed, folders) == send.path;
+  }
+  for (const char* suffix : {quorbel::names::kListSuffix, quorbel::names::kZipSuffix}) {
+    const std::string newest = NewestList(setup, suffix);
+    char resolved[PATH_MAX];
+    if (!newest.empty() && newest.substr(newest.find_last_of('/') + 1) == send.name &&
+        realpath(newest.c_str(), resolved) != nullptr && send.path == resolved) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Is xfer sending this already (a send that went on across /plugin reload)?
+bool SendGoingOn(const Send& send) {
+  t_infolist* xfers = weechat_infolist_get("xfer", nullptr, nullptr);
+  if (xfers == nullptr) return false;
+  bool found = false;
+  while (!found && weechat_infolist_next(xfers)) {
+    auto text = [xfers](const char* key) {
+      const char* value = weechat_infolist_string(xfers, key);
+      return std::string(value != nullptr ? value : "");
+    };
+    const std::string status = text("status_string");
+    found = text("type_string") == "file_send" && text("plugin_id") == send.server &&
+            SameNick(text("remote_nick"), send.nick) && text("local_filename") == send.path &&
+            (status == "waiting" || status == "connecting" || status == "active");
+  }
+  weechat_infolist_free(xfers);
+  return found;
+}
+
 }  // namespace
 
 t_gui_buffer* ServeBuffer() {
@@ -177,6 +249,8 @@ Server::Server(std::vector<std::string> library_candidates)
                }),
       last_run_(Now()) {}
 
+Server::~Server() { SaveQueue(); }
+
 void Server::Print(const std::string& text) {
   weechat_printf(ServeBuffer(), "quorbel: %s", PlainText(host::ToUtf8(text)).c_str());
 }
@@ -196,6 +270,7 @@ void Server::Configure() {
       if (!problem.empty()) return Print(problem);
       Print(list.empty() ? "no list yet: /quorbel generate makes one"
                          : "serving " + list);
+      RestoreQueue();
     };
   });
 }
@@ -252,7 +327,10 @@ void Server::PrintQueue() {
   for (const Send& send : queue_.Waiting()) {
     Print(std::to_string(++place) + ". " + send.name + " for " + send.nick);
   }
-  if (queue_.running().empty() && place == 0) Print("the queue is empty");
+  for (const Held& held : held_) {
+    Print("kept from before, until " + held.send.nick + " is back: " + held.send.name);
+  }
+  if (queue_.running().empty() && place == 0 && held_.empty()) Print("the queue is empty");
 }
 
 void Server::RemoveFromQueue(size_t place) {
@@ -261,8 +339,9 @@ void Server::RemoveFromQueue(size_t place) {
 }
 
 void Server::ClearQueue() {
-  const size_t count = queue_.waiting_count();
+  const size_t count = queue_.waiting_count() + held_.size();
   queue_.ClearWaiting();
+  held_.clear();
   Print(std::to_string(count) + " waiting requests taken out");
 }
 
@@ -329,11 +408,9 @@ void Server::Chart(const std::string& channel) {
       server = channel.substr(0, dot);
       target = channel.substr(dot + 1);
     } else {
-      std::stringstream list(String(options().channels));
-      for (std::string item; std::getline(list, item, ',');) {
-        const size_t at = item.find('.');
-        if (at != std::string::npos && SameNick(item.substr(at + 1), channel)) {
-          server = item.substr(0, at);
+      for (const Channel& served : ServedChannels()) {
+        if (SameNick(served.name, channel)) {
+          server = served.server;
           target = channel;
           break;
         }
@@ -375,13 +452,10 @@ void Server::Chart(const std::string& channel) {
 // --- the channels --------------------------------------------------------------
 
 bool Server::Served(const std::string& server, const std::string& channel) const {
-  std::stringstream list(String(options().channels));
-  for (std::string item; std::getline(list, item, ',');) {
-    const size_t dot = item.find('.');
-    if (dot == std::string::npos) continue;
-    if (item.substr(0, dot) == server && SameNick(item.substr(dot + 1), channel)) return true;
-  }
-  return false;
+  const std::vector<Channel> channels = ServedChannels();
+  return std::any_of(channels.begin(), channels.end(), [&](const Channel& served) {
+    return served.server == server && SameNick(served.name, channel);
+  });
 }
 
 Server::Parsed Server::Parse(const std::string& server, const std::string& raw) {
@@ -438,7 +512,9 @@ void Server::OnMessage(const std::string& server, const std::string& raw) {
     return Notice(server, nick, count == 0 ? "you have no requests waiting"
                                            : std::to_string(count) + " waiting requests taken out");
   }
-  if (const auto* find = std::get_if<FindRequest>(&read)) return Find(asker, find->pattern);
+  if (const auto* find = std::get_if<FindRequest>(&read)) {
+    return Boolean(options().find) ? Find(asker, find->pattern) : void();
+  }
   if (const auto* file = std::get_if<FileRequest>(&read)) return Request(asker, file->name);
   if (std::holds_alternative<ListRequest>(read)) return SendList(asker);
   if (const auto* refused = std::get_if<Refused>(&read)) Notice(server, nick, refused->notice);
@@ -455,14 +531,10 @@ void Server::TellPlaces(const Asker& asker) {
 // Still in one of the served channels of `server`, other than `left`?
 bool Server::StillServed(const std::string& server, const std::string& nick,
                          const std::string& left) const {
-  std::stringstream list(String(options().channels));
-  for (std::string item; std::getline(list, item, ',');) {
-    const size_t dot = item.find('.');
-    if (dot == std::string::npos || item.substr(0, dot) != server) continue;
-    const std::string channel = item.substr(dot + 1);
-    if (SameNick(channel, left)) continue;
-    t_infolist* nicks =
-        weechat_infolist_get("irc_nick", nullptr, (server + "," + channel + "," + nick).c_str());
+  for (const Channel& channel : ServedChannels()) {
+    if (channel.server != server || SameNick(channel.name, left)) continue;
+    t_infolist* nicks = weechat_infolist_get(
+        "irc_nick", nullptr, (server + "," + channel.name + "," + nick).c_str());
     if (nicks == nullptr) continue;
     const bool there = weechat_infolist_next(nicks) != 0;
     weechat_infolist_free(nicks);
@@ -567,6 +639,7 @@ void Server::Enqueue(const Asker& asker, const std::string& name, const std::str
 }
 
 void Server::StartSends() {
+  ApplySpeedCap();
   // Blanks stay blanks in the names offered.
   if (t_config_option* spaces = weechat_config_get("xfer.file.convert_spaces")) {
     if (weechat_config_boolean(spaces)) weechat_config_option_set(spaces, "off", 1);
@@ -579,6 +652,7 @@ void Server::StartSends() {
     }
     weechat_command(buffer, ("/dcc send " + send.nick + " " + send.path).c_str());
   }
+  stats_.Running(queue_.running().size());
 }
 
 void Server::OnSendEnded(const std::string& server, const std::string& nick,
@@ -623,6 +697,128 @@ void Server::OnTick() {
   const int hours = Integer(options().regenerate_hours);
   if (hours > 0 && ready_ && !generating_ && Now() - last_run_ >= hours * kSecondsPerHour) {
     Generate(false);
+  }
+  ApplySpeedCap();
+  ReleaseHeld();
+  SaveQueue();
+  Advertise();
+}
+
+// --- the queue kept across loads ------------------------------------------------
+
+// Once per load, after the library first answers from the list: the kept
+// requests that still name what is offered come back, a send that xfer
+// still makes (across /plugin reload) as going on, the others when their
+// users are seen again.
+void Server::RestoreQueue() {
+  if (restore_ != Restore::kNotYet) return;
+  restore_ = Restore::kGoingOn;
+  const Setup setup = CurrentSetup();
+  const std::vector<Send> kept = ReadQueueFile(ReadBytes(setup.directory + "/" + kQueueFile));
+  const std::string list = list_path_;
+  library_.Post([this, kept, setup, list](host::Library& library) -> LibraryThread::Then {
+    std::vector<Send> offered;
+    const std::vector<std::string> folders = DriveFolders(setup);
+    for (const Send& send : kept) {
+      if (IsNick(send.nick) && StillOffered(library, send, setup, folders, list)) {
+        offered.push_back(send);
+      }
+    }
+    return [this, offered, count = kept.size()] {
+      for (const Send& send : offered) {
+        if (SendGoingOn(send)) {
+          queue_.Adopt(send);
+        } else {
+          held_.push_back({send, Now()});
+        }
+      }
+      restore_ = Restore::kDone;
+      if (count > 0) {
+        Print(std::to_string(offered.size()) + " requests kept from before" +
+              (offered.size() < count ? " (" + std::to_string(count - offered.size()) +
+                                            " no longer in the list)"
+                                      : ""));
+      }
+      ReleaseHeld();
+    };
+  });
+}
+
+// A request let in again goes through the limits as a new one would.
+void Server::ReleaseHeld() {
+  if (held_.empty()) return;
+  const Limits limits = CurrentLimits();
+  std::vector<Held> still;
+  size_t gone = 0, refused = 0;
+  for (Held& held : held_) {
+    if (StillServed(held.send.server, held.send.nick, "")) {
+      const SendQueue::Outcome outcome = queue_.Add(held.send, limits, nullptr);
+      refused += outcome == SendQueue::Outcome::kUserFull || outcome == SendQueue::Outcome::kQueueFull;
+    } else if (Now() - held.since < kHeldSeconds) {
+      still.push_back(std::move(held));
+    } else {
+      ++gone;
+    }
+  }
+  held_ = std::move(still);
+  if (gone > 0) Print(std::to_string(gone) + " requests kept from before dropped: their users did not come back");
+  if (refused > 0) Print(std::to_string(refused) + " requests kept from before did not fit in the queue");
+  StartSends();
+}
+
+// Written when it changed, at most once a tick, and when the plug-in ends.
+void Server::SaveQueue() {
+  const std::string folder = CurrentSetup().directory;
+  if (restore_ != Restore::kDone || folder.empty()) return;
+  std::vector<Send> all = queue_.All();
+  for (const Held& held : held_) all.push_back(held.send);
+  const std::string text = QueueFileText(all);
+  if (text == saved_queue_) return;
+  const std::string problem = ReplaceFile(folder, kQueueFile, text);
+  if (problem.empty()) saved_queue_ = text;
+  if (!problem.empty() && problem != save_problem_) Print("the queue is not kept: " + problem);
+  save_problem_ = problem;
+}
+
+// --- speed and advertisement ----------------------------------------------------
+
+// Where neither cap is set, xfer's own limit stays as the user set it.
+void Server::ApplySpeedCap() {
+  const int cap = SendSpeedCap(Integer(options().speed_limit),
+                               Integer(options().speed_limit_per_send), CurrentLimits().slots);
+  if (cap == 0 && !capping_) return;
+  t_config_option* limit = weechat_config_get("xfer.network.speed_limit_send");
+  if (limit == nullptr) return;
+  if (weechat_config_integer(limit) != cap) {
+    weechat_config_option_set(limit, std::to_string(cap).c_str(), 1);
+  }
+  capping_ = cap != 0;
+}
+
+// Turned on, the line goes out at once, so that the owner sees it; then
+// every N minutes.
+void Server::Advertise() {
+  const int minutes = Integer(options().advertise_minutes);
+  if (minutes != advert_minutes_) {
+    advert_minutes_ = minutes;
+    last_advert_ = 0;
+  }
+  if (minutes <= 0 || list_path_.empty() || Now() - last_advert_ < minutes * kSecondsPerMinute) {
+    return;
+  }
+  last_advert_ = Now();
+  const auto totals = ListTotals(Tail(list_path_, kListTailBytes));
+  const size_t open = list_path_.find_last_of('['), close = list_path_.find_last_of(']');
+  if (!totals || open == std::string::npos || close == std::string::npos || close < open) return;
+  Advert advert{"", totals->first, totals->second, list_path_.substr(open + 1, close - open - 1),
+                CurrentLimits().slots, queue_.running().size(),
+                queue_.waiting_count() + held_.size(), Boolean(options().find)};
+  for (const Channel& channel : ServedChannels()) {
+    const char* own = weechat_info_get("irc_nick", channel.server.c_str());
+    t_gui_buffer* buffer = weechat_buffer_search("irc", ("server." + channel.server).c_str());
+    if (own == nullptr || buffer == nullptr) continue;
+    advert.nick = own;
+    weechat_command(buffer, ("/msg " + channel.name + " " + PlainText(AdvertLine(advert))).c_str());
   }
 }
 

@@ -20,6 +20,8 @@ namespace serve {
 class Server {
  public:
   explicit Server(std::vector<std::string> library_candidates);
+  // Keeps the queue in its file for the next load.
+  ~Server();
 
   // The library's settings changed (or the library just loaded).
   void Configure();
@@ -50,7 +52,9 @@ class Server {
   // byte at `start` and `end` (0 when unknown).
   void OnSendEnded(const std::string& server, const std::string& nick, const std::string& path,
                    const std::string& status, uint64_t size, long long start, long long end);
-  // Once a second: the progress shown, the list made anew when it is time.
+  // Once a second: the progress shown, the list made anew when it is time,
+  // the speed cap, the queue kept, restored requests let in, the
+  // advertisement.
   void OnTick();
 
   int answer_fd() const { return library_.answer_fd(); }
@@ -60,6 +64,13 @@ class Server {
   struct Asker {
     std::string server, nick, own_nick;
   };
+  // A request from the queue file, waiting for its user to be seen in a
+  // served channel again (after a restart, before the channels are joined).
+  struct Held {
+    Send send;
+    long long since;
+  };
+  enum class Restore { kNotYet, kGoingOn, kDone };
   struct Parsed {
     std::string nick, channel, text;  // nick empty when it is not one
     std::string host;                 // nick!user@host
@@ -78,6 +89,11 @@ class Server {
   void CountHit(const std::string& path);
   void StartSends();
   void Notice(const std::string& server, const std::string& nick, const std::string& text);
+  void RestoreQueue();
+  void ReleaseHeld();
+  void SaveQueue();
+  void ApplySpeedCap();
+  void Advertise();
   void Print(const std::string& text);
 
   LibraryThread library_;
@@ -89,6 +105,13 @@ class Server {
   FloodGuard flood_;  // by server and nick
   long long last_run_;  // time of the last list made here, or of loading
   bool generating_ = false;
+  Restore restore_ = Restore::kNotYet;
+  std::vector<Held> held_;
+  std::string saved_queue_;   // the queue file's text as last written
+  std::string save_problem_;  // why the last write failed, told once
+  bool capping_ = false;      // xfer's speed limit is ours
+  int advert_minutes_ = 0;    // advertise_minutes as last seen
+  long long last_advert_ = 0;
 };
 
 // The plug-in's buffer, made on first use.

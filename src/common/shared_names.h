@@ -12,6 +12,11 @@ namespace quorbel::names {
 inline constexpr const char* kListSuffix = "-mm.txt";
 inline constexpr const char* kIndexSuffix = "-mm.idx";
 inline constexpr const char* kZipSuffix = "-mm.zip";
+// The list's last line tells its totals: the start, the number of files,
+// then this, the total size ("7.0MB") and " - ".
+inline constexpr const char* kListTotalStart = "End of List - Total ";
+inline constexpr const char* kListTotalFiles = " filez - ";
+
 // The hit data the serving script keeps, and the chart made from it.
 inline constexpr const char* kHitDataFile = "ZOQHitData.hdt";
 inline constexpr const char* kChartFile = "ZOQChart.hdt";

@@ -100,6 +100,7 @@ class Client:
         self.nick = nick
         self.notices = []  # (time, text) of private notices from NICK
         self.offers = []  # Offer from NICK's DCC SEND
+        self.accepts = []  # NICK's DCC ACCEPT of a resume, as sent
         self.channel_lines = []  # NICK's messages to CHANNEL
         self.joined = threading.Event()
         self.conn = irc_net.connect(self, nick)
@@ -148,6 +149,9 @@ class Client:
         elif event.type == "pubmsg":
             self.channel_lines.append(event.arguments[0])
         elif event.type == "ctcp" and event.arguments[0] == "DCC" and len(event.arguments) > 1:
+            if event.arguments[1].startswith("ACCEPT "):
+                self.accepts.append(event.arguments[1])
+                return
             m = OFFER.match(event.arguments[1])
             if m:
                 name = m["quoted"] if m["quoted"] is not None else m["bare"]
@@ -201,23 +205,28 @@ def ack(count):
     return struct.pack("!I", count & 0xFFFFFFFF)
 
 
-def receive(offer, hold=0.0):
+def receive(offer, hold=0.0, have=b"", hang_up_at=None):
     """Fetches an offered file as a DCC receiver: every block is acknowledged
     with the count so far; the last acknowledgement waits `hold` seconds,
-    which keeps the transfer unfinished that long. Returns the bytes and the
-    moment the last acknowledgement went out: the transfer's completion, as
-    the sender cannot know of it any sooner."""
+    which keeps the transfer unfinished that long. `have` holds the bytes of
+    a broken transfer being resumed (the counts include them); with
+    `hang_up_at` the receiver hangs up once it holds that many bytes.
+    Returns the bytes and the moment the last acknowledgement went out: the
+    transfer's completion, as the sender cannot know of it any sooner."""
     if offer.ip != "127.0.0.1":
         raise RuntimeError(f"offer for {offer.ip}, not 127.0.0.1; not connecting")
-    data = bytearray()
+    data = bytearray(have)
+    end = offer.size if hang_up_at is None else hang_up_at
     with socket.create_connection((offer.ip, offer.port), timeout=10) as s:
-        while len(data) < offer.size:
-            block = s.recv(65536)
+        while len(data) < end:
+            block = s.recv(min(65536, end - len(data)))
             if not block:
                 break
             data += block
             if len(data) < offer.size:
                 s.sendall(ack(len(data)))
+        if hang_up_at is not None:
+            return bytes(data), time.monotonic()
         time.sleep(hold)
         finished = time.monotonic()
         s.sendall(ack(len(data)))
@@ -329,7 +338,7 @@ Name = {CHANNEL}
             raise RuntimeError(f"ngircd is not listening on 127.0.0.1:{self.port}")
 
     def start_weechat(self):
-        os.makedirs(self.wcdir)
+        os.makedirs(self.wcdir, exist_ok=True)  # a restart keeps WeeChat's folder
         commands = [
             "/set logger.file.flush_delay 0",  # buffer lines reach the logs at once
             "/set xfer.network.own_ip 127.0.0.1",
@@ -345,13 +354,25 @@ Name = {CHANNEL}
         self.weechat = self.procs.start(
             ["weechat-headless", "--dir", self.wcdir, "--stdout",
              "-P", "irc,xfer,fifo,logger,charset", "-r", ";".join(commands)],
-            os.path.join(self.root, "weechat.out"))
+            os.path.join(self.root, f"weechat{len(self.procs.running)}.out"))
         fifo = os.path.join(self.wcdir, f"weechat_fifo_{self.weechat.pid}")
         if not wait_until(lambda: os.path.exists(fifo), 10):
             raise RuntimeError("WeeChat's FIFO did not appear")
         # Open for the whole run: each time the last writer closes, WeeChat
         # reopens its end, and what is written meanwhile is lost.
         self.fifo = os.open(fifo, os.O_WRONLY | os.O_NONBLOCK)
+
+    def restart_weechat(self):
+        """Ends WeeChat as a user would (SIGTERM: it saves its settings and
+        unloads its plug-ins) and starts it again on the same folder, joined."""
+        joins = self.net.nick_joins[CHANNEL]
+        os.close(self.fifo)
+        self.fifo = None
+        os.killpg(self.weechat.pid, signal.SIGTERM)
+        self.weechat.wait(10)
+        self.start_weechat()
+        if not wait_until(lambda: self.net.nick_joins[CHANNEL] > joins, 15):
+            raise RuntimeError(f"WeeChat did not join {CHANNEL} again after its restart")
 
     def weechat_command(self, command, buffer="core.weechat"):
         """Runs a command in WeeChat through its FIFO."""
@@ -375,7 +396,8 @@ Name = {CHANNEL}
 
     def logs_tail(self, lines=40):
         out = []
-        for path in [os.path.join(self.root, "weechat.out"), *self.log_files(),
+        outs = sorted(n for n in os.listdir(self.root) if re.match(r"weechat\d*\.out$", n))
+        for path in [*(os.path.join(self.root, n) for n in outs), *self.log_files(),
                      os.path.join(self.root, "ngircd.log")]:
             if os.path.exists(path):
                 with open(path, "rb") as f:
@@ -729,6 +751,118 @@ def plugin_checks(setup, checks):
         return None
 
     checks.run("a nick change keeps a user's waiting requests, a part takes them out", nick_and_part)
+
+    def speed_cap():
+        # 200 KB/s over two slots: each send gets 100 KB/s. xfer counts
+        # whole seconds of the clock, so 300,000 bytes need three of them
+        # and take over one second (over loopback they take milliseconds).
+        setup.weechat_command("/set quorbel.serve.slots 2")
+        setup.weechat_command("/set quorbel.serve.speed_limit 200")
+        time.sleep(1.5)  # the plug-in puts the cap into xfer at its next tick
+        name = "Open Road.mp3"
+        seen = len(alice.offers)
+        alice.say(f"!{NICK} {name}")
+        offer = alice.next_offer(seen)
+        started = time.monotonic()
+        problem = fetch_and_compare(alice, seen, name, song_path(setup, name))[0]
+        took = time.monotonic() - started
+        setup.weechat_command("/set quorbel.serve.speed_limit 0")
+        if problem or not offer:
+            return problem or "no offer"
+        return None if took >= 1.0 else f"300,000 bytes came in {took:.2f} s, faster than 100 KB/s"
+
+    checks.run("speed_limit 200 over 2 slots: a send goes no faster than 100 KB/s", speed_cap)
+
+    def resume():
+        # The receiver hangs up half way; the send is offered once more and
+        # resumed from where it broke, and the file arrives whole.
+        judy = Client(setup.net, "judy")
+        users.append(judy)
+        name = "Rain On The Roof.mp3"
+        judy.say(f"!{NICK} {name}")
+        first = judy.next_offer(0)
+        if not first:
+            return f"no offer: {judy.texts()}"
+        data, _ = receive(first, hang_up_at=first.size // 2)
+        again = judy.next_offer(1)
+        if not again:
+            return f"no second offer after hanging up at byte {len(data)}"
+        judy.conn.ctcp("DCC", NICK, f'RESUME "{name}" {again.port} {len(data)}')
+        if not wait_until(lambda: judy.accepts, 10):
+            return f"no DCC ACCEPT of the resume at byte {len(data)}"
+        data, _ = receive(again, have=data)
+        return same_file(data, song_path(setup, name))
+
+    checks.run("a send broken half way is resumed with DCC RESUME and arrives whole", resume)
+
+    def advertisement():
+        setup.weechat_command("/set quorbel.serve.advertise_minutes 60")
+        line = wait_until(lambda: [l for l in alice.channel_lines if l.startswith("Music list of")], 5)
+        setup.weechat_command("/set quorbel.serve.advertise_minutes 0")
+        want = re.compile(rf"Music list of {NICK}: 7 files, 1\.0MB \| [12] of 2 slots free, 0 waiting \| "
+                          rf"list of \d\d-\d\d-\d\d \| @find on \| type @{NICK} for the list")
+        if not line or not want.match(line[0]):
+            return f"no advertisement in {CHANNEL} within 5 s of turning it on: {alice.channel_lines[-3:]}"
+        return None
+
+    checks.run("advertise_minutes: the line tells files, size, free slots, the queue, the date, @find", advertisement)
+
+    def kept_across_reload():
+        # Two slots, one held by helen's offer that she never took: kate's
+        # first is offered (not yet taken), her other two wait; after
+        # /plugin reload the offer is still hers and the two follow it,
+        # nothing sent twice.
+        setup.weechat_command("/set quorbel.serve.slots 2")
+        kate = Client(setup.net, "kate")
+        users.append(kate)
+        names = ["Blue Sky Song.mp3", "Night Train.mp3", "Red Sun Rising.mp3"]
+        for name in names:
+            kate.say(f"!{NICK} {name}")
+        if not kate.next_offer(0):
+            return f"no first offer: {kate.texts()}"
+        time.sleep(1.5)  # the queue file is written at the next tick
+        sizes = setup.log_sizes()
+        setup.weechat_command("/plugin reload quorbel")
+        # kate's three and helen's offer, which her part left going on.
+        if not wait_until(lambda: "4 requests kept from before" in setup.log_text_since(sizes), 10):
+            return f"the reloaded plug-in did not take the queue back: {setup.log_text_since(sizes)!r}"
+        kate.say(f"@{NICK}-que")
+        if not wait_until(lambda: "your places in my queue: 1 2 (of 2)" in kate.texts(), 5):
+            return f"kate's -que after the reload: {kate.texts()}"
+        for i, name in enumerate(names):
+            problem = fetch_and_compare(kate, i, name, song_path(setup, name))[0]
+            if problem:
+                return f"file {i + 1}: {problem}"
+        time.sleep(1)  # any offer made twice
+        return None if len(kate.offers) == 3 else f"{len(kate.offers)} offers, wanted 3"
+
+    checks.run("the queue is kept across /plugin reload: the send going on and the waiting ones", kept_across_reload)
+
+    def kept_across_restart():
+        # slots 1: leo's first is offered (not taken), his second waits.
+        # WeeChat ends, the offer with it, and starts again; once leo is
+        # seen in the channel both are sent; helen2's stays kept for her.
+        setup.weechat_command("/set quorbel.serve.slots 1")
+        leo = Client(setup.net, "leo")
+        users.append(leo)
+        names = ["Blue Sky Song.mp3", "Red Sun Rising.mp3"]
+        for name in names:
+            leo.say(f"!{NICK} {name}")
+        if not leo.next_offer(0) or not wait_until(lambda: any(QUEUE_NOTICE.match(t) for t in leo.texts()), 5):
+            return f"leo's first was not offered or his second not queued: {leo.texts()}"
+        time.sleep(1.5)  # the queue file is written at the next tick
+        sizes = setup.log_sizes()
+        setup.restart_weechat()
+        setup.weechat_command(f"/plugin load {setup.plugin}")
+        if not wait_until(lambda: "3 requests kept from before" in setup.log_text_since(sizes), 10):
+            return f"the restarted plug-in did not take the queue back: {setup.log_text_since(sizes)!r}"
+        for i, name in enumerate(names):
+            problem = fetch_and_compare(leo, i + 1, name, song_path(setup, name))[0]
+            if problem:
+                return f"file {i + 1}: {problem}"
+        return None
+
+    checks.run("the queue is kept across a restart of WeeChat, sent once its user is seen", kept_across_restart)
 
     hostile = [
         ("../../etc/passwd", "a path up and out"),

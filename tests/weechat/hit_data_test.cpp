@@ -2,12 +2,6 @@
 // and counts kept, in the form the chart reads.
 #include "hit_data.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-
 #include <gtest/gtest.h>
 
 namespace serve {
@@ -36,19 +30,6 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Night:Drive.mp3 3\r\n", "Night Drive.mp3x", "Night:Drive.mp3 3\r\nNight:Drive.mp3x 1\r\n"},
         Case{"a.mp3 lots\r\nb.mp3\r\n", "a.mp3", "a.mp3 1\r\nb.mp3\r\n"},  // no number: starts again
         Case{"a.mp3 2147483647\r\n", "a.mp3", "a.mp3 2147483647\r\n"}));   // the chart's largest
-
-TEST(ReplaceFileTest, ReplacesTheFileWholeAndLeavesNoTemporaryFile) {
-  char folder[] = "/tmp/quorbel-hits-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string path = std::string(folder) + "/hits.hdt";
-  std::ofstream(path) << "old";
-  EXPECT_EQ(ReplaceFile(folder, "hits.hdt", "a.mp3 1\r\n"), "");
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "a.mp3 1\r\n");
-  EXPECT_NE(ReplaceFile(std::string(folder) + "/none", "hits.hdt", "x"), "");
-  EXPECT_EQ(unlink(path.c_str()), 0);
-  EXPECT_EQ(rmdir(folder), 0);  // empty: no temporary file was left
-}
 
 TEST(ChartLineTextTest, KeepsColoursAndDropsLineEndsAndCtcp) {
   EXPECT_EQ(ChartLineText("\x03" "0,1 1\x01\r\n\x02x"), "\x03" "0,1 1\x02x");

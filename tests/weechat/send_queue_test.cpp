@@ -72,6 +72,19 @@ TEST(SendQueueTest, ASendGoingOnCountsAsTheUsersFirstRound) {
   EXPECT_EQ(Order(queue.Start(limits)), "bea:b1");
 }
 
+TEST(SendQueueTest, AUserNeverHasMoreSendsThanTheirLimit) {
+  for (const size_t per_user : {1u, 2u}) {
+    SendQueue queue;
+    const Limits limits{3, 5, 20, per_user};
+    for (const char* file : {"a1", "a2", "a3"}) queue.Add(Ask("ann", file), limits, nullptr);
+    queue.Add(Ask("bea", "b1"), limits, nullptr);
+    // A free slot stays free rather than go to a user at their limit.
+    EXPECT_EQ(Order(queue.Start(limits)), per_user == 1 ? "ann:a1 bea:b1" : "ann:a1 bea:b1 ann:a2");
+    queue.Finished("net", "ann", "/music/a1", true, limits);
+    EXPECT_EQ(Order(queue.Start(limits)), per_user == 1 ? "ann:a2" : "ann:a3");
+  }
+}
+
 TEST(SendQueueTest, RefusesRepeatsAndWhatGoesPastTheLimits) {
   SendQueue queue;
   const Limits limits{1, 2, 3};

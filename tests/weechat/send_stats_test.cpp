@@ -15,6 +15,8 @@ TEST(SendStatsTest, CountsDoneBytesAndTheBestRate) {
   stats.Ended(true, 1024 * 1024, 200, 200);      // within a second: 1 MB/s, not infinite
   stats.Ended(true, 512, 0, 0);                  // times unknown
   EXPECT_EQ(stats.Text(), "3 sends done, 1 failed, 4.0 MB sent, best 1.0 MB/s");
+  for (size_t running : {1, 3, 2}) stats.Running(running);
+  EXPECT_EQ(stats.Text(), "3 sends done, 1 failed, 4.0 MB sent, best 1.0 MB/s, at most 3 at once");
 }
 
 TEST(SendStatsTest, BytesForPeople) {
