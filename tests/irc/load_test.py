@@ -349,7 +349,7 @@ def run(setup, checks, figures):
                 problems.append(f"/quorbel stats: at most {at_once} at once; the clients saw {most}")
         return "; ".join(problems) or None
 
-    checks.run(f"never more than {SLOTS} sends at once, nor {SENDS_PER_USER} to one user; "
+    checks.run(f"never more than {SLOTS} sends at once, nor more than {SENDS_PER_USER} to one user; "
                "/quorbel stats agrees", limits)
     long_lines(setup, checks, clients[0])
 
@@ -469,7 +469,7 @@ def one_round(setup, checks, clients, transfers, rnd, flood, figures):
 def flood_checks(setup, checks, flood, statuses):
     def taken_in():
         log = next((p for p in setup.log_files() if FLOOD_CHANNEL in p), None)
-        count = lambda: open(log, "rb").read().count(b"@find ") if log else 0
+        count = lambda: open(log, "rb").read().count(b"\t@find ") if log else 0
         took = wait_until(lambda: count() >= 2 * FLOOD_FINDS, 10)
         return None if took and flood.join(1) else f"WeeChat logged {count()} of {2 * FLOOD_FINDS} finds"
 
@@ -486,12 +486,13 @@ def flood_checks(setup, checks, flood, statuses):
         problems = []
         for raw, word in zip(flood.finders, FLOOD_WORDS):
             said = collections.Counter("ignored" if IGNORED in t else listed_name(t) or t for t in raw.notices)
-            answered = said.pop(matches(word)[0], 0)
+            answered, told = said.pop(matches(word)[0], 0), said.pop("ignored", 0)
+            print(f"  {raw.nick}: {answered} of {FLOOD_FINDS} finds answered, {told} notice that it is "
+                  f"ignored, {len(said)} other notices, {len(raw.offers)} offers", flush=True)
             # The plug-in counts whole seconds: a flood begun late in one may
             # have a second find answered before the ignoring starts.
-            if said.pop("ignored", 0) != 1 or not 1 <= answered <= 2 or said or raw.offers:
+            if told != 1 or not 1 <= answered <= 2 or said or raw.offers:
                 problems.append(f"{raw.nick}: notices {raw.notices[:6]}, offers {raw.offers}")
-        print(f"  flooders' notices: " + ", ".join(f"{r.nick} {len(r.notices)}" for r in flood.finders))
         return "; ".join(problems) or None
 
     checks.run("each flooder: its first finds answered, one notice that it is ignored, then nothing", ignored)
