@@ -4,7 +4,8 @@
 #               machine can run and say plainly what it could not
 # Further targets: build, native, win32, win64, test-native, test-win32,
 # test-win64, test-setup, test-kill (the host killed mid-run), test-irc (the
-# WeeChat plug-in over IRC on loopback), dist, test-dist, bench, clean,
+# WeeChat plug-in over IRC on loopback), test-load (the same under 50 clients
+# and a flood), dist, test-dist, bench, clean,
 #   fuzz (every fuzz target for FUZZ_SECONDS each, or to FUZZ_RUNS executions
 #   each when that is given; FUZZ_WORKERS processes per target), test-sanitize (the suite
 #   under ASan+UBSan+LSan), test-tsan (under ThreadSanitizer), test-fuzz-smoke.
@@ -20,7 +21,7 @@ export WINEDEBUG ?= -all
 PREFIX      ?= /usr/local
 
 .PHONY: setup build native win32 win64 test test-native test-win32 test-win64 \
-        test-setup test-summary-start test-kill test-irc dist test-dist demo bench clean \
+        test-setup test-summary-start test-kill test-irc test-load dist test-dist demo bench clean \
         install uninstall fuzz test-sanitize test-tsan test-fuzz-smoke
 FUZZ_SECONDS       ?= 180
 FUZZ_RUNS          ?=
@@ -55,6 +56,10 @@ test-native: native test-summary-start
 test-irc: native test-summary-start
 	@scripts/irc-test.sh $(NATIVE_DIR) $(SUMMARY)
 
+# The plug-in under load and a flood: 50 IRC clients, 4 slots, on loopback.
+test-load: native test-summary-start
+	@scripts/load-test.sh $(NATIVE_DIR) $(SUMMARY)
+
 # The host killed at random moments of a run, 200 times: lists stay whole.
 test-kill: native test-summary-start
 	@scripts/kill-test.sh $(NATIVE_DIR) $(SUMMARY)
@@ -80,7 +85,7 @@ dist: native win32 win64
 test-dist: dist test-summary-start
 	@scripts/dist-test.sh $(SUMMARY)
 
-test: test-native test-kill test-irc test-win64 test-win32 test-setup test-dist test-sanitize test-tsan test-fuzz-smoke
+test: test-native test-kill test-irc test-load test-win64 test-win32 test-setup test-dist test-sanitize test-tsan test-fuzz-smoke
 	@echo; echo "== make test: what ran on this machine"; cat $(SUMMARY)
 	@passed=$$(grep -vc '^NOT RUN' $(SUMMARY)); skipped=$$(grep -c '^NOT RUN' $(SUMMARY) || true); \
 	  echo "suites: $$passed passed, 0 failed, $$skipped skipped"
