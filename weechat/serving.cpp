@@ -16,6 +16,7 @@
 #include "config_sections.h"
 #include "find_answer.h"
 #include "hit_data.h"
+#include "irc_line.h"
 #include "ini_file.h"
 #include "list_files.h"
 #include "options.h"
@@ -457,24 +458,15 @@ bool Server::Served(const std::string& server, const std::string& channel) const
   });
 }
 
-Server::Parsed Server::Parse(const std::string& server, const std::string& raw) {
+Server::Parsed Server::Parse(const std::string& raw) {
+  const IrcLine line = SplitIrcLine(raw);
   Parsed out;
-  t_hashtable* in = weechat_hashtable_new(8, WEECHAT_HASHTABLE_STRING, WEECHAT_HASHTABLE_STRING,
-                                          nullptr, nullptr);
-  if (in == nullptr) return out;
-  weechat_hashtable_set(in, "message", raw.c_str());
-  weechat_hashtable_set(in, "server", server.c_str());
-  t_hashtable* parsed = weechat_info_get_hashtable("irc_message_parse", in);
-  weechat_hashtable_free(in);
-  if (parsed == nullptr) return out;
-  auto field = [parsed](const char* key) {
-    const char* value = static_cast<const char*>(weechat_hashtable_get(parsed, key));
-    return std::string(value != nullptr ? value : "");
-  };
-  out = Parsed{field("nick"), field("channel"), field("text"), field("host")};
-  if (out.host.find('!') == std::string::npos) out.host = out.nick + "!" + out.host;
-  weechat_hashtable_free(parsed);
-  if (!IsNick(out.nick)) out.nick.clear();
+  out.nick = IsNick(line.nick) ? line.nick : "";
+  out.host = line.prefix.find('!') != std::string::npos ? line.prefix : line.nick + "!" + line.prefix;
+  // PRIVMSG and PART name the channel first (NICK the new nick); a
+  // PRIVMSG's text comes last.
+  if (!line.params.empty()) out.channel = line.params.front();
+  if (line.params.size() > 1) out.text = line.params.back();
   return out;
 }
 
@@ -484,7 +476,7 @@ bool Server::IsNick(const std::string& nick) {
 
 void Server::OnMessage(const std::string& server, const std::string& raw) {
   if (!ready_) return;
-  const Parsed message = Parse(server, raw);
+  const Parsed message = Parse(raw);
   const std::string& nick = message.nick;
   const std::optional<std::string> own = Info("irc_nick", server);
   if (nick.empty() || !own || !Served(server, message.channel)) return;
@@ -543,7 +535,7 @@ bool Server::StillServed(const std::string& server, const std::string& nick,
 }
 
 void Server::OnLeave(const std::string& server, const std::string& raw, bool quit) {
-  const Parsed message = Parse(server, raw);
+  const Parsed message = Parse(raw);
   const std::optional<std::string> own = Info("irc_nick", server);
   if (message.nick.empty() || (own && SameNick(message.nick, *own))) return;
   if (!quit && (!Served(server, message.channel) ||
@@ -557,9 +549,8 @@ void Server::OnLeave(const std::string& server, const std::string& raw, bool qui
 }
 
 void Server::OnNickChange(const std::string& server, const std::string& raw) {
-  const Parsed message = Parse(server, raw);
-  std::string to = message.text;
-  if (!to.empty() && to[0] == ':') to.erase(0, 1);
+  const Parsed message = Parse(raw);
+  const std::string& to = message.channel;  // the one parameter: the new nick
   if (message.nick.empty() || !IsNick(to)) return;
   queue_.RenameUser(server, message.nick, to, CurrentLimits());
   flood_.Rename(server + " " + NickKey(message.nick), server + " " + NickKey(to));

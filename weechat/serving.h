@@ -72,10 +72,12 @@ class Server {
   };
   enum class Restore { kNotYet, kGoingOn, kDone };
   struct Parsed {
-    std::string nick, channel, text;  // nick empty when it is not one
-    std::string host;                 // nick!user@host
+    std::string nick;     // empty when it is not one
+    std::string channel;  // the first parameter: the channel (a NICK's new nick)
+    std::string text;     // a PRIVMSG's text
+    std::string host;     // nick!user@host
   };
-  static Parsed Parse(const std::string& server, const std::string& raw);
+  static Parsed Parse(const std::string& raw);
   static bool IsNick(const std::string& nick);
   bool Served(const std::string& server, const std::string& channel) const;
   bool StillServed(const std::string& server, const std::string& nick,
