@@ -39,6 +39,8 @@ constexpr long long kSecondsPerMinute = 60;
 // Restored requests wait this long for their users to come back.
 constexpr long long kHeldSeconds = 10 * kSecondsPerMinute;
 constexpr size_t kListTailBytes = 2048;  // holds the list's totals line
+// Ended transfers xfer's list may hold before the plug-in purges it.
+constexpr int kEndedTransfersKept = 50;
 
 long long Now() { return static_cast<long long>(std::time(nullptr)); }
 
@@ -220,6 +222,26 @@ bool SendGoingOn(const Send& send) {
   }
   weechat_infolist_free(xfers);
   return found;
+}
+
+// xfer keeps every ended transfer in its list and, while the list is open,
+// draws all of it again at each change of any: a server sending all day
+// would make WeeChat slower with every send. Past kEndedTransfersKept ended
+// ones the list is purged, as its own key "p" does (which also takes the
+// owner's own ended transfers out of the list; their files stay). Once a
+// tick: never while xfer is telling of a transfer that ended.
+void PurgeEndedTransfers() {
+  t_gui_buffer* list = weechat_buffer_search("xfer", "xfer.list");
+  t_infolist* xfers = list != nullptr ? weechat_infolist_get("xfer", nullptr, nullptr) : nullptr;
+  if (xfers == nullptr) return;
+  int ended = 0;
+  while (weechat_infolist_next(xfers)) {
+    const char* status = weechat_infolist_string(xfers, "status_string");
+    const std::string text = status != nullptr ? status : "";
+    ended += text == "done" || text == "failed" || text == "aborted";
+  }
+  weechat_infolist_free(xfers);
+  if (ended > kEndedTransfersKept) weechat_command(list, "p");
 }
 
 }  // namespace
@@ -692,6 +714,7 @@ void Server::OnTick() {
   ReleaseHeld();
   SaveQueue();
   Advertise();
+  PurgeEndedTransfers();
 }
 
 // --- the queue kept across loads ------------------------------------------------
