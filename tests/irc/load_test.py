@@ -93,29 +93,22 @@ def files_of(client, rnd):
 Transfer = collections.namedtuple("Transfer", "nick name start end ok size")
 
 
-class Probed(st.Processes):
-    """Starts WeeChat with its python plug-in and the timer probe too, and
-    with buffers kept short: a round fills them, so the next one adds no
-    lines to hold and memory after two rounds can be compared."""
-
-    def start(self, argv, log):
-        if argv[0] == "weechat-headless":
-            argv = list(argv)
-            argv[argv.index("-P") + 1] += ",python"
-            at = argv.index("-r") + 1
-            argv[at] = ";".join(["/set weechat.history.max_buffer_lines_number 100",
-                                 f"/python load {PROBE}", argv[at]])
-        return super().start(argv, log)
-
-
 class LoadSetup(st.Setup):
+    """WeeChat with its python plug-in and the timer probe too, and with
+    buffers kept short: a round fills them, so the next one adds no lines to
+    hold and memory after two rounds can be compared."""
+
+    songs = SONGS
+    plugins = st.Setup.plugins + ",python"
+
+    def startup_commands(self):
+        return ["/set weechat.history.max_buffer_lines_number 100", f"/python load {PROBE}"]
+
     def __init__(self, root, plugin):
         super().__init__(root, plugin)
-        self.procs = Probed()
         self.probe_seq = 0
 
     def make_music(self):
-        st.SONGS = SONGS  # serve_test's make_music writes its SONGS
         super().make_music()
         self.bytes = {}
         for name in SONGS:

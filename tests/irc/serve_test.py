@@ -268,6 +268,13 @@ class Processes:
 
 
 class Setup:
+    songs = SONGS  # the music folder's files: name -> size
+    plugins = "irc,xfer,fifo,logger,charset"  # WeeChat's plug-ins loaded at start
+
+    def startup_commands(self):
+        """Commands WeeChat runs at start, before it connects."""
+        return []
+
     def __init__(self, root, plugin):
         self.root = root
         self.plugin = plugin
@@ -285,7 +292,7 @@ class Setup:
     def make_music(self):
         os.makedirs(self.music)
         os.makedirs(self.lists)
-        for name, size in SONGS.items():
+        for name, size in self.songs.items():
             # An MPEG frame header, then bytes of the name's own, so that a
             # shifted or mixed-up transfer never compares equal.
             body = random.Random(name).randbytes(size - 4)
@@ -340,6 +347,7 @@ Name = {CHANNEL}
     def start_weechat(self):
         os.makedirs(self.wcdir, exist_ok=True)  # a restart keeps WeeChat's folder
         commands = [
+            *self.startup_commands(),
             "/set logger.file.flush_delay 0",  # buffer lines reach the logs at once
             "/set xfer.network.own_ip 127.0.0.1",
             "/set xfer.file.convert_spaces off",
@@ -353,7 +361,7 @@ Name = {CHANNEL}
         ]
         self.weechat = self.procs.start(
             ["weechat-headless", "--dir", self.wcdir, "--stdout",
-             "-P", "irc,xfer,fifo,logger,charset", "-r", ";".join(commands)],
+             "-P", self.plugins, "-r", ";".join(commands)],
             os.path.join(self.root, f"weechat{len(self.procs.running)}.out"))
         fifo = os.path.join(self.wcdir, f"weechat_fifo_{self.weechat.pid}")
         if not wait_until(lambda: os.path.exists(fifo), 10):
