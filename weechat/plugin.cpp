@@ -120,10 +120,7 @@ void NickChange(const std::string& server, const char* raw) { g_server->OnNickCh
 int OnXferEnded(const void*, void*, const char*, const char*, void* data) {
   auto* infolist = static_cast<t_infolist*>(data);
   if (infolist == nullptr || !weechat_infolist_next(infolist)) return WEECHAT_RC_OK;
-  auto text = [infolist](const char* key) {
-    const char* value = weechat_infolist_string(infolist, key);
-    return std::string(value != nullptr ? value : "");
-  };
+  auto text = [infolist](const char* key) { return serve::InfolistText(infolist, key); };
   if (text("type_string") == "file_send") {
     // "filename" is the name offered; the path sent is the local one.
     // xfer gives sizes as decimal strings and the times in seconds; a

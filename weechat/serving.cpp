@@ -211,10 +211,7 @@ bool SendGoingOn(const Send& send) {
   if (xfers == nullptr) return false;
   bool found = false;
   while (!found && weechat_infolist_next(xfers)) {
-    auto text = [xfers](const char* key) {
-      const char* value = weechat_infolist_string(xfers, key);
-      return std::string(value != nullptr ? value : "");
-    };
+    auto text = [xfers](const char* key) { return InfolistText(xfers, key); };
     const std::string status = text("status_string");
     found = text("type_string") == "file_send" && text("plugin_id") == send.server &&
             SameNick(text("remote_nick"), send.nick) && text("local_filename") == send.path &&
@@ -236,9 +233,8 @@ void PurgeEndedTransfers() {
   if (xfers == nullptr) return;
   int ended = 0;
   while (weechat_infolist_next(xfers)) {
-    const char* status = weechat_infolist_string(xfers, "status_string");
-    const std::string text = status != nullptr ? status : "";
-    ended += text == "done" || text == "failed" || text == "aborted";
+    const std::string status = InfolistText(xfers, "status_string");
+    ended += status == "done" || status == "failed" || status == "aborted";
   }
   weechat_infolist_free(xfers);
   if (ended > kEndedTransfersKept) weechat_command(list, "p");

@@ -24,4 +24,10 @@ inline std::optional<std::string> Info(const char* name, const std::string& argu
   return text;
 }
 
+// A string of the infolist's current item, "" when it has none.
+inline std::string InfolistText(t_infolist* infolist, const char* key) {
+  const char* value = weechat_infolist_string(infolist, key);
+  return value != nullptr ? value : "";
+}
+
 }  // namespace serve
