@@ -826,9 +826,9 @@ def plugin_checks(setup, checks):
         names = ["Blue Sky Song.mp3", "Night Train.mp3", "Red Sun Rising.mp3"]
         for name in names:
             kate.say(f"!{NICK} {name}")
-        if not kate.next_offer(0):
-            return f"no first offer: {kate.texts()}"
-        time.sleep(1.5)  # the queue file is written at the next tick
+        queued = lambda: len([t for t in kate.texts() if QUEUE_NOTICE.match(t)]) == 2
+        if not kate.next_offer(0) or not wait_until(queued, 5):
+            return f"no first offer, or the other two not queued: {kate.texts()}"
         sizes = setup.log_sizes()
         setup.weechat_command("/plugin reload quorbel")
         # kate's three and helen's offer, which her part left going on.
@@ -858,7 +858,6 @@ def plugin_checks(setup, checks):
             leo.say(f"!{NICK} {name}")
         if not leo.next_offer(0) or not wait_until(lambda: any(QUEUE_NOTICE.match(t) for t in leo.texts()), 5):
             return f"leo's first was not offered or his second not queued: {leo.texts()}"
-        time.sleep(1.5)  # the queue file is written at the next tick
         sizes = setup.log_sizes()
         setup.restart_weechat()
         setup.weechat_command(f"/plugin load {setup.plugin}")
