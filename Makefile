@@ -58,7 +58,7 @@ test-irc: native test-summary-start
 
 # The plug-in under load and a flood: 50 IRC clients, 4 slots, on loopback.
 test-load: native test-summary-start
-	@scripts/load-test.sh $(NATIVE_DIR) $(SUMMARY)
+	@scripts/irc-test.sh $(NATIVE_DIR) $(SUMMARY) load
 
 # The host killed at random moments of a run, 200 times: lists stay whole.
 test-kill: native test-summary-start

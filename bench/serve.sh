@@ -11,10 +11,6 @@ if [ ! -f "$plugin" ]; then
   echo "serve.sh: no plug-in at $plugin (make native builds it where weechat-dev is installed)"
   exit 0
 fi
-# WeeChat's DCC sockets listen on every interface: where we may, in a
-# network namespace whose only interface is loopback.
-netns=()
-if [ "$(id -u)" -eq 0 ] && command -v ip >/dev/null && unshare --net true 2>/dev/null; then
-  netns=(unshare --net sh -c 'ip link set lo up && exec "$@"' sh)
-fi
+# On loopback only: "${netns[@]}" runs in a namespace of its own.
+. scripts/loopback-only.sh
 "${netns[@]}" /usr/bin/python3 -u bench/serve_bench.py --plugin "$plugin" --files "${2:-12}" --mb "${3:-4}"

@@ -23,11 +23,8 @@ import collections
 import os
 import random
 import re
-import shutil
-import signal
 import socket
 import sys
-import tempfile
 import threading
 import time
 
@@ -139,12 +136,6 @@ class LoadSetup(st.Setup):
     def rss_kb(self):
         with open(f"/proc/{self.weechat.pid}/status") as f:
             return int(re.search(r"VmRSS:\s+(\d+) kB", f.read()).group(1))
-
-    def quorbel_line(self, command, pattern, timeout=5):
-        sizes = self.log_sizes()
-        self.weechat_command(command)
-        return wait_until(lambda: re.search(pattern, self.log_text_since(sizes)), timeout)
-
 
 class LoadClient(st.Client):
     """A client that fetches each offer on a thread of its own as it comes;
@@ -299,7 +290,7 @@ def run(setup, checks, figures):
         setup.weechat_command(command)
 
     def ready():
-        if not wait_until(lambda: setup.quorbel_line("/quorbel status", r"idle; list: /", 1), 15, step=0):
+        if not wait_until(lambda: setup.logged("/quorbel status", r"idle; list: /", 1), 15, step=0):
             return "no list made within 15 s"
         clients.extend(LoadClient(net, f"user{i:02}", setup, transfers) for i in range(CLIENTS))
         return None
@@ -334,7 +325,7 @@ def run(setup, checks, figures):
             problems.append(f"{most} sends at once, {SLOTS} slots")
         if per_user > SENDS_PER_USER:
             problems.append(f"{per_user} sends at once to {nick}, sends_per_user {SENDS_PER_USER}")
-        found = setup.quorbel_line("/quorbel stats", r"(\d+) sends done, (\d+) failed.*at most (\d+) at once")
+        found = setup.logged("/quorbel stats", r"(\d+) sends done, (\d+) failed.*at most (\d+) at once")
         if not found:
             problems.append("/quorbel stats says no \"at most N at once\"")
         else:
@@ -405,7 +396,7 @@ def one_round(setup, checks, clients, transfers, rnd, flood, figures):
         if j:
             time.sleep(FIND_GAP)
             if flood:
-                statuses.append(setup.quorbel_line("/quorbel status", r"sending (\d+), waiting (\d+)", 2))
+                statuses.append(setup.logged("/quorbel status", r"sending (\d+), waiting (\d+)", 2))
         for i, c in enumerate(clients):
             c.say(f"@find {finds_of(i, rnd)[j]}")
     wanted = CLIENTS * FILES
@@ -474,7 +465,7 @@ def flood_checks(setup, checks, flood, statuses):
     def alive():
         if setup.weechat.poll() is not None:
             return f"WeeChat ended with status {setup.weechat.returncode}"
-        return None if setup.quorbel_line("/quorbel status", r"idle") else "/quorbel status does not answer"
+        return None if setup.logged("/quorbel status", r"idle") else "/quorbel status does not answer"
 
     checks.run("WeeChat runs and the plug-in answers after the flood", alive)
 
@@ -516,32 +507,10 @@ def main():
     if not os.path.isfile(args.plugin):
         sys.exit(f"load_test: no plug-in at {args.plugin}")
 
-    def out_of_time(*_):
-        raise st.OutOfTime(f"the run took over {DEADLINE} s")
-
-    signal.signal(signal.SIGALRM, out_of_time)
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit("load_test: terminated"))
-    signal.alarm(DEADLINE)
     began = time.monotonic()
-    root = tempfile.mkdtemp(prefix="quorbel-load-")
-    setup = LoadSetup(root, os.path.abspath(args.plugin))
-    checks = st.Checks()
     figures = collections.defaultdict(list)
-    try:
-        if checks.run("ngircd on 127.0.0.1, WeeChat joined " + CHANNEL, lambda: setup.start() or None):
-            run(setup, checks, figures)
-    except st.OutOfTime as e:
-        checks.failed += 1
-        print(f"FAIL {e}")
-    finally:
-        signal.alarm(0)
-        if checks.failed:
-            print(setup.logs_tail())
-        setup.stop()
-        if os.environ.get("QUORBEL_KEEP"):
-            print(f"kept {root}")
-        else:
-            shutil.rmtree(root, ignore_errors=True)
+    checks = st.run_checks("load", lambda root: LoadSetup(root, os.path.abspath(args.plugin)), DEADLINE,
+                           lambda setup, checks: run(setup, checks, figures))
     print("  figures: " + ", ".join(f"{r:.1f}" for r in figures["rate"]) + " MB/s; timer at worst "
           + ", ".join(f"{w:.0f}" for w in figures["late"]) + " ms late; heap in use "
           + ", ".join(str(k) for k in figures["heap"]) + " kB, VmRSS "

@@ -402,6 +402,13 @@ Name = {CHANNEL}
                 text += f.read().decode("utf-8", "replace")
         return text
 
+    def logged(self, command, pattern, timeout=5):
+        """Runs a WeeChat command; the first match of `pattern` in what the
+        buffers log after it, within `timeout` seconds, else None."""
+        sizes = self.log_sizes()
+        self.weechat_command(command)
+        return wait_until(lambda: re.search(pattern, self.log_text_since(sizes)), timeout)
+
     def logs_tail(self, lines=40):
         out = []
         outs = sorted(n for n in os.listdir(self.root) if re.match(r"weechat\d*\.out$", n))
@@ -527,12 +534,7 @@ def plugin_checks(setup, checks):
         if missing:
             return f"the list lacks {missing}"
 
-        def says_idle():
-            sizes = setup.log_sizes()
-            setup.weechat_command("/quorbel status")
-            return wait_until(lambda: re.search(r"idle", setup.log_text_since(sizes), re.I), 1)
-
-        if not wait_until(says_idle, 10, step=0):
+        if not wait_until(lambda: setup.logged("/quorbel status", r"idle", 1), 10, step=0):
             return "/quorbel status never said idle within 10 s after the list appeared"
         return None
 
@@ -653,10 +655,8 @@ def plugin_checks(setup, checks):
             return got if got == want and text.endswith(b"\r\n") else None
         if not wait_until(counted, 5):
             return f"{hits_path} does not count each sent file once: {open(hits_path, 'rb').read() if os.path.exists(hits_path) else 'missing'}"
-        sizes = setup.log_sizes()
-        setup.weechat_command("/quorbel chart")
-        if not wait_until(lambda: "Red Sun Rising.mp3" in setup.log_text_since(sizes), 5):
-            return f"/quorbel chart showed no chart line within 5 s: {setup.log_text_since(sizes)!r}"
+        if not setup.logged("/quorbel chart", "Red Sun Rising.mp3"):
+            return "/quorbel chart showed no chart line within 5 s"
         setup.weechat_command(f"/quorbel chart {CHANNEL}")
         posted = wait_until(lambda: [l for l in alice.channel_lines if "Red Sun Rising.mp3" in l], 5)
         if not posted or "\x03" not in posted[0]:
@@ -667,12 +667,10 @@ def plugin_checks(setup, checks):
 
     def stats():
         # Five files and the list were sent in full so far, none failed.
-        sizes = setup.log_sizes()
-        setup.weechat_command("/quorbel stats")
-        pattern = re.compile(r"(\d+) sends done, 0 failed, [\d.]+ [KMGT]?B sent, best [\d.]+ [KMGT]?B/s")
-        found = wait_until(lambda: pattern.search(setup.log_text_since(sizes)), 5)
+        found = setup.logged("/quorbel stats",
+                             r"(\d+) sends done, 0 failed, [\d.]+ [KMGT]?B sent, best [\d.]+ [KMGT]?B/s")
         if not found:
-            return f"/quorbel stats: {setup.log_text_since(sizes)!r}"
+            return "/quorbel stats did not tell the sends done, none failed, bytes and the best rate"
         return None if found.group(1) == "6" else f"wanted 6 sends done: {found.group(0)}"
 
     checks.run("/quorbel stats: the sends done, none failed, bytes and the best rate", stats)
@@ -829,11 +827,9 @@ def plugin_checks(setup, checks):
         queued = lambda: len([t for t in kate.texts() if QUEUE_NOTICE.match(t)]) == 2
         if not kate.next_offer(0) or not wait_until(queued, 5):
             return f"no first offer, or the other two not queued: {kate.texts()}"
-        sizes = setup.log_sizes()
-        setup.weechat_command("/plugin reload quorbel")
         # kate's three and helen's offer, which her part left going on.
-        if not wait_until(lambda: "4 requests kept from before" in setup.log_text_since(sizes), 10):
-            return f"the reloaded plug-in did not take the queue back: {setup.log_text_since(sizes)!r}"
+        if not setup.logged("/plugin reload quorbel", "4 requests kept from before", 10):
+            return "the reloaded plug-in did not take the queue back"
         kate.say(f"@{NICK}-que")
         if not wait_until(lambda: "your places in my queue: 1 2 (of 2)" in kate.texts(), 5):
             return f"kate's -que after the reload: {kate.texts()}"
@@ -929,31 +925,23 @@ def plugin_checks(setup, checks):
     checks.run("every DCC offer named a listed file or the list", only_listed)
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    mode = parser.add_mutually_exclusive_group(required=True)
-    mode.add_argument("--plugin", help="absolute path of the plug-in quorbel.so")
-    mode.add_argument("--plumbing", action="store_true", help="no plug-in: check the harness with WeeChat's /dcc send")
-    parser.add_argument("-v", "--verbose", action="store_true", help="print every request, notice and offer")
-    args = parser.parse_args()
-    global VERBOSE
-    VERBOSE = args.verbose
-    if args.plugin and not os.path.isfile(args.plugin):
-        sys.exit(f"serve_test: no plug-in at {args.plugin}")
-
+def run_checks(name, make_setup, deadline, body):
+    """Starts ngircd and WeeChat in a new temporary folder (make_setup(root)),
+    runs body(setup, checks), all within `deadline` seconds, shows the logs'
+    tails when a check failed, and stops and removes everything
+    (QUORBEL_KEEP=1 keeps the folder). Returns the Checks."""
     def out_of_time(*_):
-        raise OutOfTime(f"the run took over {DEADLINE} s")
+        raise OutOfTime(f"the run took over {deadline} s")
 
     signal.signal(signal.SIGALRM, out_of_time)
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit("serve_test: terminated"))
-    signal.alarm(DEADLINE)
-    root = tempfile.mkdtemp(prefix="quorbel-irc-")
-    setup = Setup(root, args.plugin and os.path.abspath(args.plugin))
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(f"{name}: terminated"))
+    signal.alarm(deadline)
+    root = tempfile.mkdtemp(prefix=f"quorbel-{name}-")
+    setup = make_setup(root)
     checks = Checks()
     try:
-        checks.run("ngircd on 127.0.0.1, WeeChat joined " + CHANNEL, lambda: setup.start() or None)
-        if not checks.failed:
-            (plugin_checks if args.plugin else plumbing_checks)(setup, checks)
+        if checks.run("ngircd on 127.0.0.1, WeeChat joined " + CHANNEL, lambda: setup.start() or None):
+            body(setup, checks)
     except OutOfTime as e:
         checks.failed += 1
         print(f"FAIL {e}")
@@ -966,6 +954,24 @@ def main():
             print(f"kept {root}")
         else:
             shutil.rmtree(root, ignore_errors=True)
+    return checks
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    mode = parser.add_mutually_exclusive_group(required=True)
+    mode.add_argument("--plugin", help="absolute path of the plug-in quorbel.so")
+    mode.add_argument("--plumbing", action="store_true", help="no plug-in: check the harness with WeeChat's /dcc send")
+    parser.add_argument("-v", "--verbose", action="store_true", help="print every request, notice and offer")
+    args = parser.parse_args()
+    global VERBOSE
+    VERBOSE = args.verbose
+    if args.plugin and not os.path.isfile(args.plugin):
+        sys.exit(f"serve_test: no plug-in at {args.plugin}")
+
+    body = plugin_checks if args.plugin else plumbing_checks
+    checks = run_checks("irc", lambda root: Setup(root, args.plugin and os.path.abspath(args.plugin)),
+                        DEADLINE, body)
     print(f"{checks.passed} passed, {checks.failed} failed")
     return 0 if checks.failed == 0 else 1
 
