@@ -758,9 +758,10 @@ void Server::ReleaseHeld() {
   if (held_.empty()) return;
   const Limits limits = CurrentLimits();
   std::vector<Held> still;
-  size_t gone = 0, refused = 0;
+  size_t back = 0, gone = 0, refused = 0;
   for (Held& held : held_) {
     if (StillServed(held.send.server, held.send.nick, "")) {
+      ++back;
       const SendQueue::Outcome outcome = queue_.Add(held.send, limits, nullptr);
       refused += outcome == SendQueue::Outcome::kUserFull || outcome == SendQueue::Outcome::kQueueFull;
     } else if (Now() - held.since < kHeldSeconds) {
@@ -772,7 +773,7 @@ void Server::ReleaseHeld() {
   held_ = std::move(still);
   if (gone > 0) Print(std::to_string(gone) + " requests kept from before dropped: their users did not come back");
   if (refused > 0) Print(std::to_string(refused) + " requests kept from before did not fit in the queue");
-  StartSends();
+  if (back > 0) StartSends();
 }
 
 // Written when it changed, at most once a tick, and when the plug-in ends.
